@@ -1,0 +1,78 @@
+#pragma once
+// Tagged variant carrying the OLE Automation type codes that travel in packed records.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum TXVarType : uint16_t {
+    varEmpty = 0x0000,
+    varNull = 0x0001,
+    varSmallint = 0x0002,
+    varInteger = 0x0003,
+    varSingle = 0x0004,
+    varDouble = 0x0005,
+    varCurrency = 0x0006,
+    varDate = 0x0007,
+    varOleStr = 0x0008,
+    varBoolean = 0x000B,
+    varShortInt = 0x0010,
+    varByte = 0x0011,
+    varWord = 0x0012,
+    varLongWord = 0x0013,
+    varInt64 = 0x0014,
+    varStrArg = 0x0048,
+    varString = 0x0100,
+};
+
+// Value semantics; strings are Windows-1252 bytes. Currency is kept as the
+// scaled 64-bit integer (value x 10000) so it round-trips exactly.
+class TXVariant {
+public:
+    TXVariant() = default; // empty
+    static TXVariant Null();
+    static TXVariant FromInt(int32_t v);            // varInteger
+    static TXVariant FromSmallint(int16_t v);       // varSmallint
+    static TXVariant FromShortInt(int8_t v);        // varShortInt
+    static TXVariant FromInt64(int64_t v);          // varInt64
+    static TXVariant FromByte(uint8_t v);           // varByte
+    static TXVariant FromWord(uint16_t v);          // varWord
+    static TXVariant FromLongWord(uint32_t v);      // varLongWord
+    static TXVariant FromBool(bool v);              // varBoolean
+    static TXVariant FromDouble(double v);          // varDouble
+    static TXVariant FromSingle(float v);           // varSingle
+    static TXVariant FromDate(double dayNumber);    // varDate
+    static TXVariant FromCurrency(double v);        // varCurrency, rounded to 4 decimals
+    static TXVariant FromCurrencyScaled(int64_t v); // varCurrency from value x 10000
+    static TXVariant FromString(std::string v);     // varString (byte string)
+    static TXVariant FromOleStr(std::string v);     // varOleStr (same bytes, other code)
+    static TXVariant WithCode(uint16_t code);       // any other code, no value
+
+    uint16_t Type() const { return mType; }
+    bool IsEmpty() const { return mType == varEmpty; }
+    bool IsNull() const { return mType == varNull; }
+    bool IsEmptyOrNull() const { return mType == varEmpty || mType == varNull; }
+    bool IsString() const { return mType == varString || mType == varOleStr || mType == varStrArg; }
+    bool IsNumeric() const; // any integer, float, currency, date or boolean code
+
+    // Conversions in the manner of the original variant: strings are parsed, numbers formatted.
+    // Empty and null convert to 0 / "" / false.
+    int32_t AsInt() const;
+    int64_t AsInt64() const;
+    double AsDouble() const;
+    int64_t AsCurrencyScaled() const;
+    bool AsBool() const;
+    std::string AsString() const;
+
+    bool operator==(const TXVariant& other) const; // same type and same value
+    bool operator!=(const TXVariant& other) const { return !(*this == other); }
+
+private:
+    uint16_t mType = varEmpty;
+    union {
+        int64_t i64;
+        uint64_t u64;
+        double d;
+    } mV{0};
+    std::string mS;
+};
