@@ -1,0 +1,260 @@
+#include "sql/UXSQLWire.h"
+
+#include <array>
+
+namespace {
+
+constexpr int32_t kFormatVersion = 1;
+
+constexpr std::array<std::string_view, 5> kMarkNames = {"tsNone", "tsStart", "tsRunning", "tsCommit",
+                                                        "tsRollBack"};
+
+std::vector<TXSQLStructDataType> TypesOf(const std::vector<TXSQLWireField>& fields) {
+    std::vector<TXSQLStructDataType> types;
+    types.reserve(fields.size());
+    for (const auto& f : fields) {
+        types.push_back(f.type);
+    }
+    return types;
+}
+
+void PatchI(TXData& d, int32_t pos, int32_t v) {
+    auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) {
+        d.Data[static_cast<size_t>(pos - 1 + i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    }
+}
+
+} // namespace
+
+std::string_view TransactionStatusName(TXSQLTransactionStatus s) {
+    auto i = static_cast<size_t>(s);
+    return i < kMarkNames.size() ? kMarkNames[i] : kMarkNames[0];
+}
+
+bool TransactionStatusFromName(std::string_view name, TXSQLTransactionStatus& s) {
+    for (size_t i = 0; i < kMarkNames.size(); ++i) {
+        if (kMarkNames[i] == name) {
+            s = static_cast<TXSQLTransactionStatus>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- statement ----------------------------------------------------------------------------------
+
+TXSQLWireStatement ReadStatement(TXData& d) {
+    int32_t version = GetI(d);
+    if (version != kFormatVersion) {
+        throw EXDataError(std::string(kStatementVersionError) + std::to_string(version));
+    }
+    TXSQLWireStatement s;
+    s.text = GetS(d);
+    s.transactionMark = GetS(d);
+    int32_t n = GetI(d);
+    for (int32_t i = 0; i < n; ++i) {
+        TXSQLWireParam p;
+        std::string full = GetS(d);
+        p.value = GetV(d);
+        if (!full.empty()) {
+            p.prefix = full[0];
+            p.name = full.substr(1);
+        }
+        s.params.push_back(std::move(p));
+    }
+    return s;
+}
+
+void WriteStatement(TXData& d, const TXSQLWireStatement& s) {
+    PutI(d, kFormatVersion);
+    PutS(d, s.text);
+    PutS(d, s.transactionMark);
+    PutI(d, static_cast<int32_t>(s.params.size()));
+    for (const auto& p : s.params) {
+        std::string full;
+        if (p.prefix != 0) {
+            full.push_back(p.prefix);
+        }
+        full += p.name;
+        PutS(d, full);
+        PutV(d, p.value);
+    }
+}
+
+// ---- structure ----------------------------------------------------------------------------------
+
+void WriteStructure(TXData& d, const std::vector<TXSQLWireField>& fields) {
+    PutI(d, kFormatVersion);
+    PutI(d, static_cast<int32_t>(fields.size()));
+    for (const auto& f : fields) {
+        PutI(d, kFormatVersion);
+        PutS(d, f.name);
+        PutS(d, SQLStructDataTypeName(f.type));
+        PutI(d, f.size);
+    }
+}
+
+std::vector<TXSQLWireField> ReadStructure(TXData& d) {
+    if (GetI(d) != kFormatVersion) {
+        throw EXDataError(std::string(kStructVersionError));
+    }
+    int32_t n = GetI(d);
+    std::vector<TXSQLWireField> fields;
+    for (int32_t i = 0; i < n; ++i) {
+        if (GetI(d) != kFormatVersion) {
+            throw EXDataError(std::string(kStructVersionError));
+        }
+        TXSQLWireField f;
+        f.name = GetS(d);
+        f.type = SQLStructDataTypeFromName(GetS(d));
+        f.size = GetI(d);
+        fields.push_back(std::move(f));
+    }
+    return fields;
+}
+
+// ---- record -------------------------------------------------------------------------------------
+
+void WriteRecordTypes(TXData& d, const std::vector<TXSQLStructDataType>& types,
+                      const std::vector<TXVariant>& values) {
+    PutI(d, kFormatVersion);
+    for (size_t i = 0; i < types.size(); ++i) {
+        const TXVariant* v = i < values.size() ? &values[i] : nullptr;
+        bool isNull = v == nullptr || v->IsEmptyOrNull();
+        PutB(d, isNull ? 1 : 0);
+        if (isNull) {
+            continue;
+        }
+        switch (types[i]) {
+        case sftString:
+        case sftBlob:
+            PutS(d, v->AsString());
+            break;
+        case sftInteger:
+            PutI64(d, v->AsInt64());
+            break;
+        case sftCurrency:
+            PutCurrScaled(d, v->AsCurrencyScaled());
+            break;
+        case sftFloat:
+        case sftDateTime:
+            PutE(d, v->AsDouble());
+            break;
+        case sftUnknown:
+            break;
+        }
+    }
+}
+
+void WriteRecord(TXData& d, const std::vector<TXSQLWireField>& fields, const std::vector<TXVariant>& values) {
+    WriteRecordTypes(d, TypesOf(fields), values);
+}
+
+std::vector<TXVariant> ReadRecordTypes(TXData& d, const std::vector<TXSQLStructDataType>& types) {
+    int32_t version = GetI(d);
+    if (version != kFormatVersion) {
+        throw EXDataError(std::string(kRecordVersionError) + std::to_string(version) + " " +
+                          std::to_string(d.Size));
+    }
+    std::vector<TXVariant> values(types.size(), TXVariant::Null());
+    for (size_t i = 0; i < types.size(); ++i) {
+        if (GetB(d) != 0) { // null flag
+            continue;
+        }
+        switch (types[i]) {
+        case sftString:
+        case sftBlob:
+            values[i] = TXVariant::FromString(GetS(d));
+            break;
+        case sftInteger:
+            values[i] = TXVariant::FromInt64(GetI64(d));
+            break;
+        case sftCurrency:
+            values[i] = TXVariant::FromCurrencyScaled(GetCurrScaled(d));
+            break;
+        case sftFloat:
+            values[i] = TXVariant::FromDouble(GetE(d));
+            break;
+        case sftDateTime:
+            values[i] = TXVariant::FromDate(GetE(d));
+            break;
+        case sftUnknown:
+            values[i] = TXVariant();
+            break;
+        }
+    }
+    return values;
+}
+
+std::vector<TXVariant> ReadRecord(TXData& d, const std::vector<TXSQLWireField>& fields) {
+    return ReadRecordTypes(d, TypesOf(fields));
+}
+
+// ---- page ---------------------------------------------------------------------------------------
+
+TXSQLWirePage ReadPageTypes(TXData& d, const std::vector<TXSQLStructDataType>& types) {
+    if (GetI(d) != kFormatVersion) {
+        throw EXDataError(std::string(kPageVersionError));
+    }
+    TXSQLWirePage page;
+    int32_t n = GetI(d);
+    if (n > 0) {
+        page.firstPosition = GetI(d);
+        for (int32_t i = 0; i < n; ++i) {
+            if (GetB(d) == 0) {
+                page.entries.emplace_back(std::nullopt);
+            } else {
+                page.entries.emplace_back(ReadRecordTypes(d, types));
+            }
+        }
+    }
+    return page;
+}
+
+TXSQLWirePage ReadPage(TXData& d, const std::vector<TXSQLWireField>& fields) {
+    return ReadPageTypes(d, TypesOf(fields));
+}
+
+size_t WritePage(TXData& d, const std::vector<TXSQLWireField>& fields,
+                 const std::vector<std::vector<TXVariant>>& rows, size_t first, size_t maxBytes) {
+    PutI(d, kFormatVersion);
+    if (first >= rows.size()) {
+        PutI(d, 0);
+        return 0;
+    }
+    auto types = TypesOf(fields);
+    int32_t countPos = d.Pos;
+    PutI(d, 0);
+    PutI(d, static_cast<int32_t>(first));
+    int32_t start = d.Pos;
+    size_t written = 0;
+    while (first + written < rows.size() &&
+           written < static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+        if (written > 0 && static_cast<size_t>(d.Pos - start) >= maxBytes) {
+            break;
+        }
+        PutB(d, 1);
+        WriteRecordTypes(d, types, rows[first + written]);
+        ++written;
+    }
+    PatchI(d, countPos, static_cast<int32_t>(written));
+    return written;
+}
+
+void WritePageEntries(TXData& d, const std::vector<TXSQLWireField>& fields, int32_t firstPosition,
+                      const std::vector<const std::vector<TXVariant>*>& entries) {
+    PutI(d, kFormatVersion);
+    PutI(d, static_cast<int32_t>(entries.size()));
+    if (entries.empty()) {
+        return;
+    }
+    PutI(d, firstPosition);
+    auto types = TypesOf(fields);
+    for (const auto* e : entries) {
+        PutB(d, e != nullptr ? 1 : 0);
+        if (e != nullptr) {
+            WriteRecordTypes(d, types, *e);
+        }
+    }
+}
