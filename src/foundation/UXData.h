@@ -32,9 +32,9 @@ void PutBool(TXData& d, bool v);
 void PutW(TXData& d, int16_t v);
 void PutI(TXData& d, int32_t v);
 void PutI64(TXData& d, int64_t v);
-void PutCurr(TXData& d, double v);            // value x 10000, rounded to nearest
+void PutCurr(TXData& d, double v);             // value x 10000, rounded to nearest
 void PutCurrScaled(TXData& d, int64_t scaled); // already x 10000
-void PutE(TXData& d, double v);               // 80-bit x87 extended, exact on any host
+void PutE(TXData& d, double v);                // 80-bit x87 extended, exact on any host
 void PutS(TXData& d, std::string_view v);
 void PutS0(TXData& d, std::string_view v);
 void PutV(TXData& d, const TXVariant& v);
@@ -57,6 +57,7 @@ void DoubleToExtended(double v, uint8_t out[10]);
 double ExtendedToDouble(const uint8_t in[10]);
 
 // Day numbers: whole days since 30 December 1899, fraction = time of day.
-double EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0);
+double EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+                      int msec = 0);
 void DecodeDateTime(double dayNumber, int& year, int& month, int& day, int& hour, int& minute, int& second,
                     int& msec);

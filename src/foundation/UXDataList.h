@@ -22,7 +22,10 @@ public:
     std::string AsString() const { return mValue.AsString(); }
     TXObject* AsObject() const { return mObject; }
 
-    void SetVariant(const TXVariant& v) { mValue = v; mObject = nullptr; }
+    void SetVariant(const TXVariant& v) {
+        mValue = v;
+        mObject = nullptr;
+    }
     void SetBoolean(bool v) { SetVariant(TXVariant::FromBool(v)); }
     void SetInteger(int32_t v) { SetVariant(TXVariant::FromInt(v)); }
     void SetFloat(double v) { SetVariant(TXVariant::FromDouble(v)); }
@@ -60,8 +63,11 @@ public:
 
 private:
     struct Item {
-        std::string name;
+        std::string name; // trimmed, as first given
+        std::string key;  // name folded to lower case: the sort key
         std::unique_ptr<TXDataListValue> value;
     };
+    // Index of the first item whose key is not less than key.
+    size_t LowerBound(std::string_view key) const;
     std::vector<Item> mItems;
 };

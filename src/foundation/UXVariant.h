@@ -2,6 +2,7 @@
 // Tagged variant carrying the OLE Automation type codes that travel in packed records.
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,15 @@ enum TXVarType : uint16_t {
     varStrArg = 0x0048,
     varString = 0x0100,
 };
+
+// Raised by a conversion that cannot be made (a text that is not a number, a value out of range).
+class EXVariantError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// value x 10000 rounded to nearest (ties to even); false when not finite or out of the 64-bit range.
+bool DoubleToCurrencyScaled(double v, int64_t& scaled);
 
 // Value semantics; strings are Windows-1252 bytes. Currency is kept as the
 // scaled 64-bit integer (value x 10000) so it round-trips exactly.
@@ -63,6 +73,8 @@ public:
     int64_t AsCurrencyScaled() const;
     bool AsBool() const;
     std::string AsString() const;
+    // The bytes of a string variant without a copy (empty for every other type).
+    std::string_view StringRef() const { return mS; }
 
     bool operator==(const TXVariant& other) const; // same type and same value
     bool operator!=(const TXVariant& other) const { return !(*this == other); }
