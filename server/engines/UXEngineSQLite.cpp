@@ -1,0 +1,351 @@
+#include "server/engines/UXEngineSQLite.h"
+
+#include <cmath>
+#include <sqlite3.h>
+
+#include "foundation/UCp1252.h"
+#include "server/engines/UXEngineValues.h"
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 30000; // a writer waits this long for another's lock
+constexpr size_t kMaxConnections = 32;
+
+std::string ErrorText(sqlite3* db) {
+    return Utf8ToCp1252(sqlite3_errmsg(db));
+}
+
+// One cell as SQLite stored it, kept until the column's type is known.
+struct TXCell {
+    int cls = SQLITE_NULL;
+    int64_t i = 0;
+    double d = 0;
+    std::string s; // TEXT as UTF-8, BLOB as bytes
+};
+
+class TXStmt {
+public:
+    explicit TXStmt(sqlite3_stmt* s) : mS(s) {}
+    ~TXStmt() { sqlite3_finalize(mS); }
+    TXStmt(const TXStmt&) = delete;
+    TXStmt& operator=(const TXStmt&) = delete;
+    sqlite3_stmt* get() const { return mS; }
+
+private:
+    sqlite3_stmt* mS;
+};
+
+[[noreturn]] void BadValue(const TXEngineColumn& col, const TXCell& c) {
+    throw EXEngineError("column " + col.name + ": value '" + Utf8ToCp1252(c.s) + "' is not a valid " +
+                        std::string(SQLStructDataTypeName(col.type)).substr(3));
+}
+
+TXVariant Convert(const TXEngineColumn& col, TXCell& c) {
+    if (c.cls == SQLITE_NULL)
+        return TXVariant::Null();
+    switch (col.type) {
+    case sftInteger:
+        if (c.cls == SQLITE_INTEGER)
+            return TXVariant::FromInt64(c.i);
+        if (c.cls == SQLITE_FLOAT)
+            return TXVariant::FromInt64(std::llround(c.d));
+        if (c.cls == SQLITE_TEXT) {
+            int64_t v;
+            double d;
+            if (TextToInt64(c.s, v))
+                return TXVariant::FromInt64(v);
+            if (TextToDouble(c.s, d))
+                return TXVariant::FromInt64(std::llround(d));
+        }
+        BadValue(col, c);
+    case sftCurrency:
+        if (c.cls == SQLITE_INTEGER)
+            return TXVariant::FromCurrencyScaled(c.i * 10000);
+        if (c.cls == SQLITE_FLOAT)
+            return TXVariant::FromCurrencyScaled(std::llround(c.d * 10000.0));
+        if (c.cls == SQLITE_TEXT) {
+            int64_t v;
+            if (TextToCurrency(c.s, v))
+                return TXVariant::FromCurrencyScaled(v);
+        }
+        BadValue(col, c);
+    case sftFloat:
+        if (c.cls == SQLITE_INTEGER)
+            return TXVariant::FromDouble(static_cast<double>(c.i));
+        if (c.cls == SQLITE_FLOAT)
+            return TXVariant::FromDouble(c.d);
+        if (c.cls == SQLITE_TEXT) {
+            double d;
+            if (TextToDouble(c.s, d))
+                return TXVariant::FromDouble(d);
+        }
+        BadValue(col, c);
+    case sftDateTime:
+        if (c.cls == SQLITE_INTEGER)
+            return TXVariant::FromDate(static_cast<double>(c.i));
+        if (c.cls == SQLITE_FLOAT)
+            return TXVariant::FromDate(c.d);
+        if (c.cls == SQLITE_TEXT) {
+            double d;
+            if (TimestampToDayNumber(c.s, d))
+                return TXVariant::FromDate(d);
+        }
+        BadValue(col, c);
+    default: // string, blob
+        if (c.cls == SQLITE_BLOB)
+            return TXVariant::FromString(std::move(c.s));
+        if (c.cls == SQLITE_TEXT)
+            return TXVariant::FromString(Utf8ToCp1252(c.s));
+        if (c.cls == SQLITE_INTEGER)
+            return TXVariant::FromString(std::to_string(c.i));
+        return TXVariant::FromString(DoubleToText(c.d));
+    }
+}
+
+// Columns without a declared type (expressions) take the type of their values.
+void TypeFromValues(TXEngineColumn& col, const std::vector<std::vector<TXCell>>& rows, size_t k) {
+    bool anyInt = false, anyReal = false, anyText = false, anyBlob = false, allStamps = true;
+    for (auto& row : rows) {
+        const TXCell& c = row[k];
+        switch (c.cls) {
+        case SQLITE_INTEGER:
+            anyInt = true;
+            break;
+        case SQLITE_FLOAT:
+            anyReal = true;
+            break;
+        case SQLITE_TEXT:
+            anyText = true;
+            allStamps = allStamps && IsStoredTimestamp(c.s);
+            break;
+        case SQLITE_BLOB:
+            anyBlob = true;
+            break;
+        }
+    }
+    if (anyBlob && !anyInt && !anyReal && !anyText)
+        col.type = sftBlob;
+    else if (anyText || anyBlob)
+        col.type = (allStamps && !anyInt && !anyReal && !anyBlob) ? sftDateTime : sftString;
+    else if (anyReal)
+        col.type = sftFloat;
+    else if (anyInt)
+        col.type = sftInteger;
+    else
+        col.type = sftString; // only NULLs
+}
+
+class TXSQLiteConnection : public TXEngineConnection {
+public:
+    explicit TXSQLiteConnection(const std::string& path) {
+        int rc = sqlite3_open_v2(path.c_str(), &mDb,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            std::string msg = mDb ? ErrorText(mDb) : "out of memory";
+            sqlite3_close(mDb);
+            throw EXEngineError(msg + ": " + path);
+        }
+        sqlite3_busy_timeout(mDb, kBusyTimeoutMs);
+        try {
+            Exec("PRAGMA journal_mode=WAL");
+            Exec("PRAGMA foreign_keys=ON");
+            Exec("PRAGMA case_sensitive_like=ON");
+            Exec("PRAGMA synchronous=NORMAL");
+        } catch (...) {
+            sqlite3_close(mDb);
+            throw;
+        }
+    }
+    ~TXSQLiteConnection() override { sqlite3_close(mDb); }
+
+    // IMMEDIATE takes the write lock at once (waiting on the busy timeout), so a transaction never meets
+    // a stale snapshot half way through.
+    void Begin() override {
+        if (InTransaction())
+            throw EXEngineError("transaction already active");
+        Exec("BEGIN IMMEDIATE");
+    }
+    void Commit() override {
+        if (InTransaction())
+            Exec("COMMIT");
+    }
+    void Rollback() override {
+        if (InTransaction())
+            Exec("ROLLBACK");
+    }
+    bool InTransaction() const override { return sqlite3_get_autocommit(mDb) == 0; }
+
+    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params) override {
+        const std::string text = Cp1252ToUtf8(sql);
+        const char* p = text.c_str();
+        const char* end = p + text.size();
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        // Leading blanks and comments give no statement.
+        while (p < end) {
+            if (sqlite3_prepare_v2(mDb, p, static_cast<int>(end - p), &raw, &tail) != SQLITE_OK)
+                throw EXEngineError(ErrorText(mDb));
+            p = tail;
+            if (raw)
+                break;
+        }
+        if (!raw)
+            throw EXEngineError("empty statement");
+        TXStmt st(raw);
+        for (const char* q = p; q < end;) {
+            sqlite3_stmt* more = nullptr;
+            if (sqlite3_prepare_v2(mDb, q, static_cast<int>(end - q), &more, &tail) != SQLITE_OK)
+                throw EXEngineError(ErrorText(mDb));
+            sqlite3_finalize(more);
+            if (more)
+                throw EXEngineError("only one statement per command");
+            q = tail;
+        }
+        std::vector<std::string> texts; // converted text kept alive while the statement runs
+        texts.reserve(static_cast<size_t>(sqlite3_bind_parameter_count(raw)));
+        Bind(raw, params, texts);
+
+        TXEngineResult r;
+        const int nCols = sqlite3_column_count(raw);
+        r.hasRows = nCols > 0;
+        std::vector<std::vector<TXCell>> cells;
+        const int64_t before = sqlite3_total_changes64(mDb);
+        for (;;) {
+            int rc = sqlite3_step(raw);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                throw EXEngineError(ErrorText(mDb));
+            auto& row = cells.emplace_back(static_cast<size_t>(nCols));
+            for (int k = 0; k < nCols; ++k) {
+                TXCell& c = row[static_cast<size_t>(k)];
+                c.cls = sqlite3_column_type(raw, k);
+                if (c.cls == SQLITE_INTEGER)
+                    c.i = sqlite3_column_int64(raw, k);
+                else if (c.cls == SQLITE_FLOAT)
+                    c.d = sqlite3_column_double(raw, k);
+                else if (c.cls == SQLITE_TEXT)
+                    c.s.assign(reinterpret_cast<const char*>(sqlite3_column_text(raw, k)),
+                               static_cast<size_t>(sqlite3_column_bytes(raw, k)));
+                else if (c.cls == SQLITE_BLOB) {
+                    auto* b = static_cast<const char*>(sqlite3_column_blob(raw, k));
+                    c.s.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(raw, k)));
+                }
+            }
+        }
+        if (!sqlite3_stmt_readonly(raw) && sqlite3_total_changes64(mDb) != before)
+            r.affected = sqlite3_changes64(mDb);
+
+        r.columns.resize(static_cast<size_t>(nCols));
+        for (int k = 0; k < nCols; ++k) {
+            auto& col = r.columns[static_cast<size_t>(k)];
+            const char* name = sqlite3_column_name(raw, k);
+            col.name = Utf8ToCp1252(name ? name : "");
+            const char* decl = sqlite3_column_decltype(raw, k);
+            if (!decl || !MapDeclaredType(decl, col))
+                TypeFromValues(col, cells, static_cast<size_t>(k));
+        }
+        r.rows.reserve(cells.size());
+        for (auto& row : cells) {
+            auto& out = r.rows.emplace_back();
+            out.reserve(row.size());
+            for (size_t k = 0; k < row.size(); ++k)
+                out.push_back(Convert(r.columns[k], row[k]));
+        }
+        return r;
+    }
+
+private:
+    void Exec(const char* sql) {
+        char* err = nullptr;
+        if (sqlite3_exec(mDb, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+            std::string msg = Utf8ToCp1252(err ? err : sqlite3_errmsg(mDb));
+            sqlite3_free(err);
+            throw EXEngineError(msg);
+        }
+    }
+
+    void Bind(sqlite3_stmt* st, const std::vector<TXEngineParam>& params, std::vector<std::string>& texts) {
+        const int n = sqlite3_bind_parameter_count(st);
+        for (int i = 1; i <= n; ++i) {
+            const char* rawName = sqlite3_bind_parameter_name(st, i);
+            if (!rawName)
+                throw EXEngineError("unnamed parameter " + std::to_string(i));
+            std::string_view name = rawName + 1; // past ':', '@' or '$'
+            const TXEngineParam* found = nullptr;
+            for (auto& prm : params)
+                if (EqualsNoCase(prm.name, name)) {
+                    found = &prm;
+                    break;
+                }
+            if (!found)
+                throw EXEngineError("no value for parameter " + Utf8ToCp1252(name));
+            int rc = BindOne(st, i, *found, texts);
+            if (rc != SQLITE_OK)
+                throw EXEngineError(ErrorText(mDb));
+        }
+    }
+
+    static int BindOne(sqlite3_stmt* st, int i, const TXEngineParam& prm, std::vector<std::string>& texts) {
+        const TXVariant& v = prm.value;
+        if (v.IsEmptyOrNull())
+            return sqlite3_bind_null(st, i);
+        if (prm.blob) {
+            texts.push_back(v.AsString());
+            return sqlite3_bind_blob64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC);
+        }
+        switch (v.Type()) {
+        case varString:
+        case varOleStr:
+        case varStrArg:
+            texts.push_back(Cp1252ToUtf8(v.AsString()));
+            return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
+                                       SQLITE_UTF8);
+        case varDouble:
+        case varSingle:
+            return sqlite3_bind_double(st, i, v.AsDouble());
+        case varCurrency: {
+            // Whole amounts as integers so they compare equal to integer columns.
+            int64_t s = v.AsCurrencyScaled();
+            if (s % 10000 == 0)
+                return sqlite3_bind_int64(st, i, s / 10000);
+            return sqlite3_bind_double(st, i, static_cast<double>(s) / 10000.0);
+        }
+        case varDate:
+            texts.push_back(DayNumberToTimestamp(v.AsDouble()));
+            return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
+                                       SQLITE_UTF8);
+        default:
+            if (v.IsNumeric())
+                return sqlite3_bind_int64(st, i, v.AsInt64());
+            texts.push_back(Cp1252ToUtf8(v.AsString()));
+            return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
+                                       SQLITE_UTF8);
+        }
+    }
+
+    sqlite3* mDb = nullptr;
+};
+
+} // namespace
+
+TXEngineSQLite::TXEngineSQLite(std::string path) : TXEngineBase(kMaxConnections), mPath(std::move(path)) {
+    CreateOwnTables();
+}
+
+TXEngineSQLite::~TXEngineSQLite() {
+    DropPool();
+}
+
+std::unique_ptr<TXEngineConnection> TXEngineSQLite::Connect() {
+    return std::make_unique<TXSQLiteConnection>(mPath);
+}
+
+std::vector<std::string> TXEngineSQLite::ColumnsOf(TXEngineConnection& c, const std::string& table) {
+    auto r = c.Execute("SELECT name FROM pragma_table_info(:t)",
+                       {TXEngineParam{"t", TXVariant::FromString(table)}});
+    std::vector<std::string> out;
+    for (auto& row : r.rows)
+        out.push_back(UpperAscii(row[0].AsString()));
+    return out;
+}
