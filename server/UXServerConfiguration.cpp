@@ -1,0 +1,53 @@
+#include "server/UXServerConfiguration.h"
+
+#include "server/UXServerLog.h"
+#include "server/engines/UXEngine.h"
+
+TXServerConfiguration::TXState TXServerConfiguration::State(std::string* error) const {
+    std::lock_guard lock(mMutex);
+    if (error)
+        *error = mError;
+    return mState;
+}
+
+bool TXServerConfiguration::BeginOpen() {
+    std::lock_guard lock(mMutex);
+    if (mState == TXState::Opening || mState == TXState::Open)
+        return false;
+    mState = TXState::Opening;
+    return true;
+}
+
+void TXServerConfiguration::OpenNow() {
+    std::shared_ptr<TXEngine> engine;
+    std::string error;
+    try {
+        engine = TXEngine::Open(mDef.engine, mDef.location);
+    } catch (const std::exception& e) {
+        error = e.what();
+        if (error.empty())
+            error = "cannot open the database";
+    }
+    std::lock_guard lock(mMutex);
+    if (engine) {
+        mEngine = std::move(engine);
+        mState = TXState::Open;
+        mError.clear();
+        ServerLog("configuration " + mDef.name + ": " + mDef.engine + " database open");
+    } else {
+        mState = TXState::Failed;
+        mError = error;
+        ServerLog("configuration " + mDef.name + ": cannot open the " + mDef.engine + " database: " + error);
+    }
+}
+
+std::shared_ptr<TXEngine> TXServerConfiguration::Engine() const {
+    std::lock_guard lock(mMutex);
+    return mState == TXState::Open ? mEngine : nullptr;
+}
+
+void TXServerConfiguration::Close() {
+    std::lock_guard lock(mMutex);
+    mEngine.reset();
+    mState = TXState::Closed;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// One client connection as the I/O thread holds it. Only the I/O thread touches it; workers reach
+// it through its key, which (unlike the 16-bit wire id) is never reused.
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+class TXSerialQueue;
+class TXServerSession;
+
+struct TXServerConnection {
+    using TXClock = std::chrono::steady_clock;
+
+    uint64_t key = 0;
+    uint16_t id = 0;
+    int fd = -1;
+    std::string peer;
+
+    std::string in; // received bytes not yet taken apart
+    std::string out;
+    size_t outPos = 0;
+    bool wantWrite = false; // EPOLLOUT registered
+
+    uint16_t sendSeq = 1;
+    uint16_t recvSeq = 1;
+    TXClock::time_point lastReceived;
+    TXClock::time_point nextKeepAlive;
+
+    std::set<std::string> logins; // upper-cased configuration names that passed CHECK
+    std::map<int32_t, std::shared_ptr<TXServerSession>> sessions; // by SSID
+    int32_t nextSsid = 1;
+    std::shared_ptr<TXSerialQueue> control; // this connection's engine calls outside sessions
+};
