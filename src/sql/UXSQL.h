@@ -4,6 +4,7 @@
 
 #include "foundation/UXData.h"
 #include "foundation/UXDataList.h"
+#include "foundation/UXObject.h"
 #include "sql/UXSQLRecordList.h"
 #include "sql/UXSQLWire.h"
 
@@ -14,10 +15,10 @@
 
 class TXSQLCommandSink;
 
-class TXSQL {
+class TXSQL : public TXObject {
 public:
-    explicit TXSQL(int32_t number = -1) : Number(number) {}
-    ~TXSQL(); // leaves its master and frees its details from it
+    explicit TXSQL(int32_t number = -1) : TXObject("TXSQL"), Number(number) {}
+    ~TXSQL() override; // leaves its master and frees its details from it
     TXSQL(const TXSQL&) = delete;
     TXSQL& operator=(const TXSQL&) = delete;
 
