@@ -15,13 +15,20 @@ TXEngineParam P(std::string name, TXVariant v) {
 // A pooled connection for the engine's own work, rolled back and returned at every end.
 class TXEngineBase::Lease {
 public:
-    explicit Lease(TXEngineBase& e) : mEngine(e), mConn(e.Acquire()) {}
-    ~Lease() { mEngine.Release(std::move(mConn)); }
+    explicit Lease(TXEngineBase& e, bool generator = false)
+        : mEngine(e), mGenerator(generator), mConn(generator ? e.AcquireGenerator() : e.Acquire()) {}
+    ~Lease() {
+        if (mGenerator)
+            mEngine.ReleaseGenerator(std::move(mConn));
+        else
+            mEngine.Release(std::move(mConn));
+    }
     TXEngineConnection* operator->() { return mConn.get(); }
     TXEngineConnection& operator*() { return *mConn; }
 
 private:
     TXEngineBase& mEngine;
+    bool mGenerator;
     std::unique_ptr<TXEngineConnection> mConn;
 };
 
@@ -76,15 +83,22 @@ void TXEngineBase::Release(std::unique_ptr<TXEngineConnection> c) {
 }
 
 void TXEngineBase::CreateOwnTables() {
-    Lease c(*this);
-    c->Begin();
-    LockForCreate(*c);
-    c->Execute("CREATE TABLE IF NOT EXISTS XDS_VERSION (VERSION_TEXT VARCHAR(40) NOT NULL)", {});
-    c->Execute("CREATE TABLE IF NOT EXISTS XDS_SEQUENCE (TABLE_NAME VARCHAR(128) NOT NULL, "
-               "COLUMN_NAME VARCHAR(128) NOT NULL, NEXT_VALUE BIGINT NOT NULL, "
-               "CONSTRAINT XPKXDS_SEQUENCE PRIMARY KEY (TABLE_NAME, COLUMN_NAME))",
-               {});
-    c->Commit();
+    {
+        Lease c(*this);
+        c->Begin();
+        LockForCreate(*c);
+        c->Execute("CREATE TABLE IF NOT EXISTS XDS_VERSION (VERSION_TEXT VARCHAR(40) NOT NULL)", {});
+        c->Commit();
+    }
+    Lease g(*this, true);
+    BeginGenerator(*g);
+    LockForCreate(*g);
+    g->Execute(
+        "CREATE TABLE IF NOT EXISTS " + SequenceTable() +
+            " (TABLE_NAME VARCHAR(128) NOT NULL, COLUMN_NAME VARCHAR(128) NOT NULL, "
+            "NEXT_VALUE BIGINT NOT NULL, CONSTRAINT XPKXDS_SEQUENCE PRIMARY KEY (TABLE_NAME, COLUMN_NAME))",
+        {});
+    g->Commit();
 }
 
 TXVersion TXEngineBase::StoredVersion() {
@@ -118,12 +132,18 @@ int64_t TXEngineBase::SequenceReserve(std::string_view table, std::string_view c
     const std::vector<TXEngineParam> key{P("t", TXVariant::FromString(t)),
                                          P("c", TXVariant::FromString(col))};
 
+    auto upParams = key;
+    upParams.push_back(P("q", TXVariant::FromInt64(count)));
+    static constexpr std::string_view bump =
+        "UPDATE XDS_SEQUENCE SET NEXT_VALUE = NEXT_VALUE + :q "
+        "WHERE TABLE_NAME = :t AND COLUMN_NAME = :c RETURNING NEXT_VALUE";
+
     // Its own connection and transaction: a client's rollback never hands the same values out twice.
-    Lease c(*this);
-    c->Begin();
-    auto r =
-        c->Execute("SELECT NEXT_VALUE FROM XDS_SEQUENCE WHERE TABLE_NAME = :t AND COLUMN_NAME = :c", key);
-    if (r.rows.empty()) {
+    // The write comes first so the generator row is locked before anything is read.
+    Lease c(*this, true);
+    BeginGenerator(*c);
+    auto u = c->Execute(bump, upParams);
+    if (u.rows.empty()) {
         auto cols = ColumnsOf(*c, t);
         if (cols.empty())
             throw EXEngineError("sequence " + t + "." + col + ": table " + t + " does not exist");
@@ -136,25 +156,20 @@ int64_t TXEngineBase::SequenceReserve(std::string_view table, std::string_view c
         auto m = c->Execute("SELECT MAX(" + col + ") FROM " + t, {});
         int64_t seed = 1;
         if (!m.rows.empty() && !m.rows[0][0].IsEmptyOrNull()) {
-            const TXVariant& v = m.rows[0][0];
-            if (m.columns[0].type == sftString || m.columns[0].type == sftBlob ||
-                m.columns[0].type == sftDateTime)
+            auto type = m.columns[0].type;
+            if (type == sftString || type == sftBlob || type == sftDateTime)
                 throw EXEngineError("sequence " + t + "." + col + ": column " + col + " is not numeric");
-            seed = v.AsInt64() + 1;
+            seed = m.rows[0][0].AsInt64() + 1;
         }
         auto seedParams = key;
         seedParams.push_back(P("n", TXVariant::FromInt64(seed)));
         c->Execute("INSERT INTO XDS_SEQUENCE (TABLE_NAME, COLUMN_NAME, NEXT_VALUE) VALUES (:t, :c, :n) "
                    "ON CONFLICT (TABLE_NAME, COLUMN_NAME) DO NOTHING",
                    seedParams);
+        u = c->Execute(bump, upParams);
+        if (u.rows.empty())
+            throw EXEngineError("sequence " + t + "." + col + ": no generator row");
     }
-    auto upParams = key;
-    upParams.push_back(P("q", TXVariant::FromInt64(count)));
-    auto u = c->Execute("UPDATE XDS_SEQUENCE SET NEXT_VALUE = NEXT_VALUE + :q "
-                        "WHERE TABLE_NAME = :t AND COLUMN_NAME = :c RETURNING NEXT_VALUE",
-                        upParams);
-    if (u.rows.empty())
-        throw EXEngineError("sequence " + t + "." + col + ": no generator row");
     int64_t next = u.rows[0][0].AsInt64();
     c->Commit();
     return next - count;
@@ -164,7 +179,7 @@ void TXEngineBase::SequenceFree(std::string_view table, std::string_view column,
                                 int32_t count) {
     if (count <= 0)
         return;
-    Lease c(*this);
+    Lease c(*this, true);
     // Only when nothing was handed out after this run.
     c->Execute("UPDATE XDS_SEQUENCE SET NEXT_VALUE = :f WHERE TABLE_NAME = :t AND COLUMN_NAME = :c "
                "AND NEXT_VALUE = :e",

@@ -26,6 +26,13 @@ protected:
     virtual bool Usable(TXEngineConnection&) { return true; }
     // Runs first inside the transaction that creates the server's tables (PostgreSQL serialises it).
     virtual void LockForCreate(TXEngineConnection&) {}
+    // Connections for the generators (by default the pool's own).
+    virtual std::unique_ptr<TXEngineConnection> AcquireGenerator() { return Acquire(); }
+    virtual void ReleaseGenerator(std::unique_ptr<TXEngineConnection> c) { Release(std::move(c)); }
+    // Generators run in a transaction of their own, begun here (SQLite: deferred, see there).
+    virtual void BeginGenerator(TXEngineConnection& c) { c.Begin(); }
+    // Where XDS_SEQUENCE is created (plain DML finds it by its name alone).
+    virtual std::string SequenceTable() const { return "XDS_SEQUENCE"; }
     // Column names (upper case) of a table; empty when there is no such table.
     virtual std::vector<std::string> ColumnsOf(TXEngineConnection& c, const std::string& table) = 0;
 

@@ -137,7 +137,7 @@ void TypeFromValues(TXEngineColumn& col, const std::vector<std::vector<TXCell>>&
 
 class TXSQLiteConnection : public TXEngineConnection {
 public:
-    explicit TXSQLiteConnection(const std::string& path) {
+    TXSQLiteConnection(const std::string& path, bool generators) {
         int rc = sqlite3_open_v2(path.c_str(), &mDb,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
@@ -148,6 +148,13 @@ public:
         sqlite3_busy_timeout(mDb, kBusyTimeoutMs);
         try {
             Exec("PRAGMA journal_mode=WAL");
+            if (generators) {
+                std::string quoted;
+                for (char ch : path + ".xds")
+                    quoted += ch == '\'' ? std::string("''") : std::string(1, ch);
+                Exec(("ATTACH DATABASE '" + quoted + "' AS xds").c_str());
+                Exec("PRAGMA xds.journal_mode=WAL");
+            }
             Exec("PRAGMA foreign_keys=ON");
             Exec("PRAGMA case_sensitive_like=ON");
             Exec("PRAGMA synchronous=NORMAL");
@@ -164,6 +171,12 @@ public:
         if (InTransaction())
             throw EXEngineError("transaction already active");
         Exec("BEGIN IMMEDIATE");
+    }
+    // Deferred: takes a write lock only on the file it writes (the generators' companion file).
+    void BeginDeferred() {
+        if (InTransaction())
+            throw EXEngineError("transaction already active");
+        Exec("BEGIN");
     }
     void Commit() override {
         if (InTransaction())
@@ -304,13 +317,12 @@ private:
         case varDouble:
         case varSingle:
             return sqlite3_bind_double(st, i, v.AsDouble());
-        case varCurrency: {
-            // Whole amounts as integers so they compare equal to integer columns.
-            int64_t s = v.AsCurrencyScaled();
-            if (s % 10000 == 0)
-                return sqlite3_bind_int64(st, i, s / 10000);
-            return sqlite3_bind_double(st, i, static_cast<double>(s) / 10000.0);
-        }
+        case varCurrency:
+            // Exact decimal text: the column's NUMERIC affinity makes it an integer or a real when that
+            // loses nothing, and keeps the text otherwise.
+            texts.push_back(CurrencyToText(v.AsCurrencyScaled()));
+            return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
+                                       SQLITE_UTF8);
         case varDate:
             texts.push_back(DayNumberToTimestamp(v.AsDouble()));
             return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
@@ -335,14 +347,44 @@ TXEngineSQLite::TXEngineSQLite(std::string path) : TXEngineBase(kMaxConnections)
 
 TXEngineSQLite::~TXEngineSQLite() {
     DropPool();
+    std::lock_guard lock(mGenMutex);
+    mGenIdle.clear();
 }
 
 std::unique_ptr<TXEngineConnection> TXEngineSQLite::Connect() {
-    return std::make_unique<TXSQLiteConnection>(mPath);
+    return std::make_unique<TXSQLiteConnection>(mPath, false);
+}
+
+std::unique_ptr<TXEngineConnection> TXEngineSQLite::AcquireGenerator() {
+    {
+        std::lock_guard lock(mGenMutex);
+        if (!mGenIdle.empty()) {
+            auto c = std::move(mGenIdle.back());
+            mGenIdle.pop_back();
+            return c;
+        }
+    }
+    return std::make_unique<TXSQLiteConnection>(mPath, true);
+}
+
+void TXEngineSQLite::ReleaseGenerator(std::unique_ptr<TXEngineConnection> c) {
+    if (!c)
+        return;
+    try {
+        c->Rollback();
+    } catch (...) {
+        return; // dropped
+    }
+    std::lock_guard lock(mGenMutex);
+    mGenIdle.push_back(std::move(c));
+}
+
+void TXEngineSQLite::BeginGenerator(TXEngineConnection& c) {
+    static_cast<TXSQLiteConnection&>(c).BeginDeferred();
 }
 
 std::vector<std::string> TXEngineSQLite::ColumnsOf(TXEngineConnection& c, const std::string& table) {
-    auto r = c.Execute("SELECT name FROM pragma_table_info(:t)",
+    auto r = c.Execute("SELECT name FROM pragma_table_info(:t, 'main')",
                        {TXEngineParam{"t", TXVariant::FromString(table)}});
     std::vector<std::string> out;
     for (auto& row : r.rows)

@@ -75,7 +75,11 @@ bool ZoneOrEnd(std::string_view s, size_t pos) {
 
 std::string DayNumberToTimestamp(double dayNumber) {
     int y, m, d, h, mi, s, ms;
-    DecodeDateTime(dayNumber, y, m, d, h, mi, s, ms);
+    try {
+        DecodeDateTime(dayNumber, y, m, d, h, mi, s, ms);
+    } catch (const std::exception&) {
+        throw EXEngineError("invalid date value " + DoubleToText(dayNumber));
+    }
     char buf[40];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, m, d, h, mi, s, ms);
     return buf;
@@ -105,7 +109,11 @@ bool TimestampToDayNumber(std::string_view text, double& dayNumber) {
     }
     if (!ZoneOrEnd(text, pos))
         return false;
-    dayNumber = EncodeDateTime(y, m, d, h, mi, s, ms);
+    try {
+        dayNumber = EncodeDateTime(y, m, d, h, mi, s, ms);
+    } catch (const std::exception&) {
+        return false; // 2023-02-30 and the like
+    }
     return true;
 }
 
