@@ -285,7 +285,7 @@ public:
             if (inTx && Healthy())
                 Exec("ROLLBACK TO SAVEPOINT xds_statement; RELEASE SAVEPOINT xds_statement");
             // "could not determine data type of parameter": once more with types taken from the values.
-            if (state == "42P18" && !typed) {
+            if ((state == "42P18" || state == "42P08") && !typed) {
                 typed = true;
                 continue;
             }
