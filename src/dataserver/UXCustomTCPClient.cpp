@@ -138,7 +138,7 @@ void TXCustomTCPClient::ScheduleRetry() {
         mRetryTimer.start(mRetryInterval);
 }
 
-void TXCustomTCPClient::SessionConnected(const std::string& error) {
+void TXCustomTCPClient::SessionConnected(std::string error) {
     if (!mConnecting)
         return;
     mRetryTimer.stop();

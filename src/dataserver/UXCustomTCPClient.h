@@ -78,7 +78,7 @@ protected:
 private:
     void StartAttempt();
     void ScheduleRetry();
-    void SessionConnected(const std::string& error);
+    void SessionConnected(std::string error);
     void SessionClosed();
     void StartSocks();
     void FeedSocks();
