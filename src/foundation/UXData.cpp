@@ -1,7 +1,6 @@
 #include "foundation/UXData.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,72 +9,6 @@ namespace {
 
 constexpr int32_t kInitialSize = 1000;
 constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
-
-// Makes room for n bytes at Pos and returns where they go. The buffer grows to Size + n + Size div 2
-// whenever Size < Pos + n (one byte more generous than needed; only the capacity depends on it).
-inline char* Room(TXData& d, size_t n) {
-    if (d.Pos < 1) {
-        throw EXDataError("Put error - position out of pack");
-    }
-    const int64_t pos = d.Pos;
-    const int64_t need = pos + static_cast<int64_t>(n);
-    if (d.Size < need || static_cast<int64_t>(d.Data.size()) < need - 1) [[unlikely]] {
-        int64_t size = d.Size < 0 ? 0 : d.Size;
-        if (size < need) {
-            size = size + static_cast<int64_t>(n) + size / 2;
-            if (size < need - 1) {
-                size = need - 1; // Pos was set beyond Size by hand
-            }
-        }
-        if (size > kMaxSize) {
-            throw EXDataError("Put error - pack too large");
-        }
-        d.Size = static_cast<int32_t>(size);
-        if (static_cast<int64_t>(d.Data.size()) < size) {
-            d.Data.resize(static_cast<size_t>(size));
-        }
-    }
-    d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
-    return d.Data.data() + (pos - 1);
-}
-
-// Returns the n bytes at Pos and moves past them; never reads outside the valid bytes.
-inline const char* Take(TXData& d, size_t n, const char* what) {
-    const int64_t valid = std::min<int64_t>(d.Size, static_cast<int64_t>(d.Data.size()));
-    const int64_t pos = d.Pos;
-    if (pos < 1 || pos - 1 + static_cast<int64_t>(n) > valid) [[unlikely]] {
-        throw EXDataError(std::string(what) + " error - bigger than pack");
-    }
-    d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
-    return d.Data.data() + (pos - 1);
-}
-
-template <typename T>
-inline void StoreLE(char* p, T v) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(p, &v, sizeof v);
-    } else {
-        auto u = static_cast<std::make_unsigned_t<T>>(v);
-        for (size_t i = 0; i < sizeof v; ++i) {
-            p[i] = static_cast<char>(u >> (8 * i));
-        }
-    }
-}
-
-template <typename T>
-inline T LoadLE(const char* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-        T v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    } else {
-        std::make_unsigned_t<T> u = 0;
-        for (size_t i = 0; i < sizeof(T); ++i) {
-            u |= static_cast<std::make_unsigned_t<T>>(static_cast<unsigned char>(p[i])) << (8 * i);
-        }
-        return static_cast<T>(u);
-    }
-}
 
 // m >> shift rounded to nearest, ties to even; shift may exceed 63.
 uint64_t RoundShift(uint64_t m, int shift) {
@@ -125,6 +58,49 @@ bool IsLeap(int y) {
 
 } // namespace
 
+namespace txdata_detail {
+
+char* GrowRoom(TXData& d, size_t n) {
+    if (d.Pos < 1) {
+        throw EXDataError("Put error - position out of pack");
+    }
+    const int64_t pos = d.Pos;
+    const int64_t need = pos + static_cast<int64_t>(n);
+    int64_t size = d.Size < 0 ? 0 : d.Size;
+    if (size < need) {
+        size = size + static_cast<int64_t>(n) + size / 2;
+        if (size < need - 1) {
+            size = need - 1; // Pos was set beyond Size by hand
+        }
+    }
+    if (size > kMaxSize) {
+        throw EXDataError("Put error - pack too large");
+    }
+    if (static_cast<int64_t>(d.Data.size()) < size) {
+        d.Data.resize(static_cast<size_t>(size));
+    }
+    d.Size = static_cast<int32_t>(size);
+    d.Pos = static_cast<int32_t>(need);
+    return d.Data.data() + (pos - 1);
+}
+
+const char* TakeChecked(TXData& d, size_t n, const char* what) {
+    const int64_t valid = std::min<int64_t>(d.Size, static_cast<int64_t>(d.Data.size()));
+    const int64_t pos = d.Pos;
+    if (pos < 1 || pos - 1 + static_cast<int64_t>(n) > valid) {
+        throw EXDataError(std::string(what) + " error - bigger than pack");
+    }
+    d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
+    return d.Data.data() + (pos - 1);
+}
+
+} // namespace txdata_detail
+
+using txdata_detail::LoadLE;
+using txdata_detail::Room;
+using txdata_detail::StoreLE;
+using txdata_detail::Take;
+
 void Init(TXData& d) {
     d.Data.assign(kInitialSize, '\0');
     d.Size = kInitialSize;
@@ -147,50 +123,6 @@ void Load(TXData& d, std::string_view bytes) {
     d.Pos = 1;
 }
 
-void PutB(TXData& d, uint8_t v) {
-    *Room(d, 1) = static_cast<char>(v);
-}
-void PutBool(TXData& d, bool v) {
-    PutB(d, v ? 1 : 0);
-}
-void PutW(TXData& d, int16_t v) {
-    StoreLE(Room(d, 2), v);
-}
-void PutI(TXData& d, int32_t v) {
-    StoreLE(Room(d, 4), v);
-}
-void PutI64(TXData& d, int64_t v) {
-    StoreLE(Room(d, 8), v);
-}
-void PutCurrScaled(TXData& d, int64_t scaled) {
-    StoreLE(Room(d, 8), scaled);
-}
-
-void PutCurr(TXData& d, double v) {
-    int64_t scaled = 0;
-    if (!DoubleToCurrencyScaled(v, scaled)) {
-        throw EXDataError("PutCurr error - value out of range");
-    }
-    PutCurrScaled(d, scaled);
-}
-
-void PutE(TXData& d, double v) {
-    uint8_t ext[10];
-    DoubleToExtended(v, ext);
-    std::memcpy(Room(d, 10), ext, 10);
-}
-
-void PutS(TXData& d, std::string_view v) {
-    if (v.size() > static_cast<size_t>(kMaxSize)) {
-        throw EXDataError("PutS error - string too large");
-    }
-    char* p = Room(d, 4 + v.size());
-    StoreLE(p, static_cast<int32_t>(v.size()));
-    if (!v.empty()) {
-        std::memcpy(p + 4, v.data(), v.size());
-    }
-}
-
 void PutS0(TXData& d, std::string_view v) {
     char* p = Room(d, v.size() + 1);
     if (!v.empty()) {
@@ -206,74 +138,57 @@ void PutRaw(TXData& d, const void* bytes, size_t n) {
     }
 }
 
+// Integer codes keep their value in the 64-bit slot and float codes in the double, as written by the
+// constructors, so only strings and the codes without a value need more than a store.
 void PutV(TXData& d, const TXVariant& v) {
-    const uint16_t code = v.Type();
-    PutW(d, static_cast<int16_t>(code));
+    const uint16_t code = v.mType;
     switch (code) {
     case varSmallint:
     case varInteger:
     case varShortInt:
-        PutI(d, v.AsInt());
+    case varLongWord: {
+        char* p = Room(d, 6);
+        StoreLE(p, static_cast<uint16_t>(code));
+        StoreLE(p + 2, static_cast<uint32_t>(v.mV.i64));
         break;
+    }
     case varSingle:
     case varDouble:
     case varDate:
-        PutE(d, v.AsDouble());
+        PutW(d, static_cast<int16_t>(code));
+        PutE(d, v.mV.d);
         break;
     case varCurrency:
-        PutCurrScaled(d, v.AsCurrencyScaled());
+    case varInt64: {
+        char* p = Room(d, 10);
+        StoreLE(p, static_cast<uint16_t>(code));
+        StoreLE(p + 2, v.mV.i64);
         break;
+    }
     case varOleStr:
     case varStrArg:
     case varString:
-        PutS(d, v.StringRef());
+        PutW(d, static_cast<int16_t>(code));
+        PutS(d, v.mS);
         break;
     case varBoolean:
-        PutB(d, v.AsBool() ? 1 : 0);
+    case varByte: {
+        char* p = Room(d, 3);
+        StoreLE(p, static_cast<uint16_t>(code));
+        p[2] =
+            static_cast<char>(code == varBoolean ? (v.mV.i64 != 0 ? 1 : 0) : static_cast<uint8_t>(v.mV.i64));
         break;
-    case varByte:
-        PutB(d, static_cast<uint8_t>(v.AsInt64()));
-        break;
-    case varWord:
-        PutW(d, static_cast<int16_t>(static_cast<uint16_t>(v.AsInt64())));
-        break;
-    case varLongWord:
-        PutI(d, static_cast<int32_t>(static_cast<uint32_t>(v.AsInt64())));
-        break;
-    case varInt64:
-        PutI64(d, v.AsInt64());
-        break;
-    default:
-        break; // empty, null and unknown codes carry no value
     }
-}
-
-uint8_t GetB(TXData& d) {
-    return static_cast<uint8_t>(*Take(d, 1, "GetB"));
-}
-bool GetBool(TXData& d) {
-    return *Take(d, 1, "GetB") != 0;
-}
-int16_t GetW(TXData& d) {
-    return LoadLE<int16_t>(Take(d, 2, "GetW"));
-}
-int32_t GetI(TXData& d) {
-    return LoadLE<int32_t>(Take(d, 4, "GetI"));
-}
-int64_t GetI64(TXData& d) {
-    return LoadLE<int64_t>(Take(d, 8, "GetI64"));
-}
-int64_t GetCurrScaled(TXData& d) {
-    return LoadLE<int64_t>(Take(d, 8, "GetCurr"));
-}
-double GetCurr(TXData& d) {
-    return static_cast<double>(GetCurrScaled(d)) / 10000.0;
-}
-
-double GetE(TXData& d) {
-    uint8_t ext[10];
-    std::memcpy(ext, Take(d, 10, "GetE"), 10);
-    return ExtendedToDouble(ext);
+    case varWord: {
+        char* p = Room(d, 4);
+        StoreLE(p, static_cast<uint16_t>(code));
+        StoreLE(p + 2, static_cast<uint16_t>(v.mV.i64));
+        break;
+    }
+    default:
+        PutW(d, static_cast<int16_t>(code)); // empty, null and unknown codes carry no value
+        break;
+    }
 }
 
 std::string GetS(TXData& d) {

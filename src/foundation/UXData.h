@@ -3,7 +3,9 @@
 
 #include "foundation/UXVariant.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -61,3 +63,145 @@ double EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0
                       int msec = 0);
 void DecodeDateTime(double dayNumber, int& year, int& month, int& day, int& hour, int& minute, int& second,
                     int& msec);
+
+// The fixed-size writers and readers are inline: a record is packed value by value in tight loops.
+namespace txdata_detail {
+
+char* GrowRoom(TXData& d, size_t n);                            // checks, grows by the rule, advances Pos
+const char* TakeChecked(TXData& d, size_t n, const char* what); // raises "<what> error - bigger than pack"
+
+// Room for n bytes at Pos; the buffer grows to Size + n + Size div 2 whenever Size < Pos + n.
+inline char* Room(TXData& d, size_t n) {
+    const int64_t pos = d.Pos;
+    if (pos >= 1 && pos + static_cast<int64_t>(n) <= d.Size && static_cast<size_t>(d.Size) <= d.Data.size())
+        [[likely]] {
+        d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
+        return d.Data.data() + (pos - 1);
+    }
+    return GrowRoom(d, n);
+}
+
+// The n bytes at Pos, within the valid bytes only.
+inline const char* Take(TXData& d, size_t n, const char* what) {
+    const int64_t pos = d.Pos;
+    if (pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= d.Size &&
+        static_cast<size_t>(d.Size) <= d.Data.size()) [[likely]] {
+        d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
+        return d.Data.data() + (pos - 1);
+    }
+    return TakeChecked(d, n, what);
+}
+
+template <typename T>
+inline void StoreLE(char* p, T v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof v);
+    } else {
+        auto u = static_cast<std::make_unsigned_t<T>>(v);
+        for (size_t i = 0; i < sizeof v; ++i) {
+            p[i] = static_cast<char>(u >> (8 * i));
+        }
+    }
+}
+
+template <typename T>
+inline T LoadLE(const char* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        T v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    } else {
+        std::make_unsigned_t<T> u = 0;
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            u |= static_cast<std::make_unsigned_t<T>>(static_cast<unsigned char>(p[i])) << (8 * i);
+        }
+        return static_cast<T>(u);
+    }
+}
+
+} // namespace txdata_detail
+
+inline void PutB(TXData& d, uint8_t v) {
+    *txdata_detail::Room(d, 1) = static_cast<char>(v);
+}
+inline void PutBool(TXData& d, bool v) {
+    PutB(d, v ? 1 : 0);
+}
+inline void PutW(TXData& d, int16_t v) {
+    txdata_detail::StoreLE(txdata_detail::Room(d, 2), v);
+}
+inline void PutI(TXData& d, int32_t v) {
+    txdata_detail::StoreLE(txdata_detail::Room(d, 4), v);
+}
+inline void PutI64(TXData& d, int64_t v) {
+    txdata_detail::StoreLE(txdata_detail::Room(d, 8), v);
+}
+inline void PutCurrScaled(TXData& d, int64_t scaled) {
+    txdata_detail::StoreLE(txdata_detail::Room(d, 8), scaled);
+}
+
+inline void PutE(TXData& d, double v) {
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    const int e = static_cast<int>((bits >> 52) & 0x7FF);
+    char* p = txdata_detail::Room(d, 10);
+    if (e != 0 && e != 0x7FF) [[likely]] { // normal: rebias the exponent, make the integer bit explicit
+        txdata_detail::StoreLE(p, (uint64_t(1) << 63) | (bits << 11));
+        txdata_detail::StoreLE(p + 8, static_cast<uint16_t>((e + 16383 - 1023) | ((bits >> 48) & 0x8000)));
+    } else {
+        DoubleToExtended(v, reinterpret_cast<uint8_t*>(p));
+    }
+}
+
+inline void PutS(TXData& d, std::string_view v) {
+    if (v.size() > 0x7FFFFFFFu) [[unlikely]] {
+        throw EXDataError("PutS error - string too large");
+    }
+    char* p = txdata_detail::Room(d, 4 + v.size());
+    txdata_detail::StoreLE(p, static_cast<int32_t>(v.size()));
+    if (!v.empty()) {
+        std::memcpy(p + 4, v.data(), v.size());
+    }
+}
+
+inline uint8_t GetB(TXData& d) {
+    return static_cast<uint8_t>(*txdata_detail::Take(d, 1, "GetB"));
+}
+inline bool GetBool(TXData& d) {
+    return *txdata_detail::Take(d, 1, "GetB") != 0;
+}
+inline int16_t GetW(TXData& d) {
+    return txdata_detail::LoadLE<int16_t>(txdata_detail::Take(d, 2, "GetW"));
+}
+inline int32_t GetI(TXData& d) {
+    return txdata_detail::LoadLE<int32_t>(txdata_detail::Take(d, 4, "GetI"));
+}
+inline int64_t GetI64(TXData& d) {
+    return txdata_detail::LoadLE<int64_t>(txdata_detail::Take(d, 8, "GetI64"));
+}
+inline int64_t GetCurrScaled(TXData& d) {
+    return txdata_detail::LoadLE<int64_t>(txdata_detail::Take(d, 8, "GetCurr"));
+}
+inline double GetCurr(TXData& d) {
+    return static_cast<double>(GetCurrScaled(d)) / 10000.0;
+}
+
+inline void PutCurr(TXData& d, double v) {
+    int64_t scaled = 0;
+    if (!DoubleToCurrencyScaled(v, scaled)) [[unlikely]] {
+        throw EXDataError("PutCurr error - value out of range");
+    }
+    PutCurrScaled(d, scaled);
+}
+
+inline double GetE(TXData& d) {
+    const char* p = txdata_detail::Take(d, 10, "GetE");
+    const uint64_t mant = txdata_detail::LoadLE<uint64_t>(p);
+    const uint16_t se = txdata_detail::LoadLE<uint16_t>(p + 8);
+    const int e = se & 0x7FFF;
+    // Exactly a normal double: the integer bit set, the exponent in range, nothing below 53 bits.
+    if ((mant >> 63) != 0 && e >= 16383 - 1022 && e <= 16383 + 1023 && (mant & 0x7FF) == 0) [[likely]] {
+        return std::bit_cast<double>((static_cast<uint64_t>(se >> 15) << 63) |
+                                     (static_cast<uint64_t>(e - 16383 + 1023) << 52) | ((mant << 1) >> 12));
+    }
+    return ExtendedToDouble(reinterpret_cast<const uint8_t*>(p));
+}

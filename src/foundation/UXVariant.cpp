@@ -6,9 +6,6 @@
 
 namespace {
 
-// 2^63 as a double: the first value outside the signed 64-bit range.
-constexpr double kTwo63 = 9223372036854775808.0;
-
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
@@ -127,12 +124,7 @@ bool ParseDouble(std::string_view s, double& out) {
 }
 
 bool DoubleToInt64(double v, int64_t& out) {
-    double r = std::nearbyint(v);
-    if (!(r >= -kTwo63 && r < kTwo63)) {
-        return false;
-    }
-    out = static_cast<int64_t>(r);
-    return true;
+    return RoundToInt64(v, out);
 }
 
 // Round scaled / 10000 to nearest, ties to even (the currency-to-integer rule).
@@ -196,10 +188,6 @@ bool IEquals(std::string_view a, std::string_view b) {
 }
 
 } // namespace
-
-bool DoubleToCurrencyScaled(double v, int64_t& scaled) {
-    return DoubleToInt64(v * 10000.0, scaled);
-}
 
 TXVariant TXVariant::Null() {
     return WithCode(varNull);

@@ -32,8 +32,29 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// v rounded to an integer, ties to even; false when not finite or outside the signed 64-bit range.
+inline bool RoundToInt64(double v, int64_t& out) {
+    constexpr double kTwo52 = 4503599627370496.0, kTwo63 = 9223372036854775808.0;
+    double a = v < 0 ? -v : v;
+    if (a < kTwo52) {
+        a = (a + kTwo52) - kTwo52; // rounds in the default (nearest-even) mode, no library call
+    } else if (!(a < kTwo63)) {
+        if (v == -kTwo63) {
+            out = INT64_MIN;
+            return true;
+        }
+        return false; // also NaN
+    }
+    out = static_cast<int64_t>(v < 0 ? -a : a);
+    return true;
+}
+
 // value x 10000 rounded to nearest (ties to even); false when not finite or out of the 64-bit range.
-bool DoubleToCurrencyScaled(double v, int64_t& scaled);
+inline bool DoubleToCurrencyScaled(double v, int64_t& scaled) {
+    return RoundToInt64(v * 10000.0, scaled);
+}
+
+struct TXData;
 
 // Value semantics; strings are Windows-1252 bytes. Currency is kept as the
 // scaled 64-bit integer (value x 10000) so it round-trips exactly.
@@ -80,6 +101,8 @@ public:
     bool operator!=(const TXVariant& other) const { return !(*this == other); }
 
 private:
+    friend void PutV(TXData& d, const TXVariant& v); // writes the stored value without conversions
+
     uint16_t mType = varEmpty;
     union {
         int64_t i64;
