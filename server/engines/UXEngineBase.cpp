@@ -42,12 +42,19 @@ void TXEngineBase::DropPool() {
 
 std::unique_ptr<TXEngineConnection> TXEngineBase::Acquire() {
     std::unique_lock lock(mMutex);
-    if (!mFree.wait_for(lock, kAcquireWait, [&] { return !mIdle.empty() || mOpen < mMax; }))
-        throw EXEngineError("no free database connection");
-    if (!mIdle.empty()) {
+    for (;;) {
+        if (!mFree.wait_for(lock, kAcquireWait, [&] { return !mIdle.empty() || mOpen < mMax; }))
+            throw EXEngineError("no free database connection");
+        if (mIdle.empty())
+            break;
         auto c = std::move(mIdle.back());
         mIdle.pop_back();
-        return c;
+        lock.unlock();
+        if (Usable(*c))
+            return c;
+        c.reset(); // lost while idle (server restarted): open a fresh one instead
+        lock.lock();
+        --mOpen;
     }
     ++mOpen;
     lock.unlock();
