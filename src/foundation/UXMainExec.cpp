@@ -1,6 +1,7 @@
 #include "foundation/UXMainExec.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +33,20 @@ TXMainExec::TXMainExec(QObject* parent) : QObject(parent) {
 void TXMainExec::Post(int delayMs, std::function<void()> procedure, QObject* context) {
     if (!procedure)
         return;
+    if (QThread::currentThread() != thread()) {
+        // From a worker: queue the post itself onto the UI thread.
+        QPointer<QObject> ctx(context);
+        const bool hasContext = context != nullptr;
+        QMetaObject::invokeMethod(
+            this,
+            [this, delayMs, procedure = std::move(procedure), ctx, hasContext]() mutable {
+                if (hasContext && !ctx)
+                    return;
+                Post(delayMs, std::move(procedure), ctx.data());
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     const int64_t due = NowMs() + std::max(0, delayMs);
     auto it = mCalls.begin();
     while (it != mCalls.end() && it->Due <= due)

@@ -14,10 +14,12 @@
 class TXMainExec : public QObject {
     Q_OBJECT
 public:
+    // Created at first use, which must be on the UI thread (the main window uses it at start-up).
     static TXMainExec& Instance();
 
     // Runs procedure after delayMs, after every call due earlier or at the same time. With a context,
-    // the call is dropped when the context is destroyed before it is due.
+    // the call is dropped when the context is destroyed before it is due. Other threads may post too;
+    // the call still runs on the UI thread.
     void Post(int delayMs, std::function<void()> procedure, QObject* context = nullptr);
     // Deletes form on the next pass of the queue (a form may not delete itself inside its own event).
     void FreeLater(QObject* form);

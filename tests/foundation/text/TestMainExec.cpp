@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -157,4 +158,14 @@ TEST_F(MainExec, FreeFunctionPostUsesTheQueue) {
     Post(0, [&] { ran = true; });
     EXPECT_EQ(exec.PendingCount(), 1);
     ASSERT_TRUE(WaitFor([&] { return ran; }));
+}
+
+TEST_F(MainExec, PostFromAWorkerRunsOnTheUiThread) {
+    QThread* ranOn = nullptr;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { Post(0, [&] { ranOn = QThread::currentThread(); }); }));
+    worker->start();
+    ASSERT_TRUE(worker->wait(3000));
+    ASSERT_TRUE(WaitFor([&] { return ranOn != nullptr; }));
+    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 }
