@@ -210,6 +210,10 @@ uint8_t TXSQL::RecordState(int index) const {
     return mRecords.Record(index).State;
 }
 
+void TXSQL::SetRecordState(uint8_t state) {
+    mRecords.Record(CurrentIndex()).State = state;
+}
+
 void TXSQL::SetRecordState(int index, uint8_t state) {
     mRecords.CheckIndex(index);
     mRecords.Record(index).State = state;

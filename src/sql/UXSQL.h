@@ -75,6 +75,7 @@ public:
     const TXVariant& OldFieldValue(std::string_view name) const;
     uint8_t RecordState() const;
     uint8_t RecordState(int index) const;
+    void SetRecordState(uint8_t state);
     void SetRecordState(int index, uint8_t state);
     uint8_t RecordMark() const;
     uint8_t RecordMark(int index) const;

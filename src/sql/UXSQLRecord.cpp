@@ -1,5 +1,7 @@
 #include "sql/UXSQLRecord.h"
 
+#include "sql/UXSQLWire.h"
+
 namespace {
 const TXVariant kNull = TXVariant::Null();
 }
@@ -23,4 +25,11 @@ void TXSQLRecord::SetValue(size_t i, size_t fieldCount, const TXVariant& v) {
         Values.resize(i + 1, TXVariant::Null());
     }
     Values[i] = v;
+}
+
+void TXSQLRecord::LoadFromData(TXData& d, const std::vector<TXSQLStructDataType>& types) {
+    Values = ReadRecordTypes(d, types);
+    OldValues.clear();
+    Edited = false;
+    State = rsLoaded;
 }

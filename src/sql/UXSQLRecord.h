@@ -1,7 +1,9 @@
 #pragma once
 // One record of a result: values in structure order, the values before the first edit, state and mark.
 
+#include "foundation/UXData.h"
 #include "foundation/UXVariant.h"
+#include "sql/UXSQLTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,4 +28,6 @@ struct TXSQLRecord {
     const TXVariant& Value(size_t i) const;
     const TXVariant& OldValue(size_t i) const; // the value before the first edit, else the value
     void SetValue(size_t i, size_t fieldCount, const TXVariant& v);
+    // The record format; the record becomes loaded and forgets its edit. Unchanged on error.
+    void LoadFromData(TXData& d, const std::vector<TXSQLStructDataType>& types);
 };
