@@ -140,7 +140,7 @@ void PutRaw(TXData& d, const void* bytes, size_t n) {
 
 // Integer codes keep their value in the 64-bit slot and float codes in the double, as written by the
 // constructors, so only strings and the codes without a value need more than a store.
-void PutV(TXData& d, const TXVariant& v) {
+void txdata_detail::PutVAny(TXData& d, const TXVariant& v) {
     const uint16_t code = v.mType;
     switch (code) {
     case varSmallint:
@@ -220,7 +220,7 @@ std::string GetS0(TXData& d) {
     return s;
 }
 
-TXVariant GetV(TXData& d) {
+TXVariant txdata_detail::GetVAny(TXData& d) {
     const uint16_t code = static_cast<uint16_t>(GetW(d));
     switch (code) {
     case varNull:

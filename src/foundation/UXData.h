@@ -69,6 +69,7 @@ namespace txdata_detail {
 
 char* GrowRoom(TXData& d, size_t n);                            // checks, grows by the rule, advances Pos
 const char* TakeChecked(TXData& d, size_t n, const char* what); // raises "<what> error - bigger than pack"
+TXVariant GetVAny(TXData& d);
 
 // Room for n bytes at Pos; the buffer grows to Size + n + Size div 2 whenever Size < Pos + n.
 inline char* Room(TXData& d, size_t n) {
@@ -119,6 +120,29 @@ inline T LoadLE(const char* p) {
     }
 }
 
+// Short texts (codes, names) dominate records; a call to memcpy costs more than copying them.
+inline void CopyBytes(char* dst, const char* src, size_t n) {
+    if (n >= 16) {
+        std::memcpy(dst, src, n);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + n - 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, src, 4);
+        std::memcpy(&b, src + n - 4, 4);
+        std::memcpy(dst, &a, 4);
+        std::memcpy(dst + n - 4, &b, 4);
+    } else if (n > 0) {
+        dst[0] = src[0];
+        dst[n / 2] = src[n / 2];
+        dst[n - 1] = src[n - 1];
+    }
+}
+
 } // namespace txdata_detail
 
 inline void PutB(TXData& d, uint8_t v) {
@@ -158,9 +182,7 @@ inline void PutS(TXData& d, std::string_view v) {
     }
     char* p = txdata_detail::Room(d, 4 + v.size());
     txdata_detail::StoreLE(p, static_cast<int32_t>(v.size()));
-    if (!v.empty()) {
-        std::memcpy(p + 4, v.data(), v.size());
-    }
+    txdata_detail::CopyBytes(p + 4, v.data(), v.size());
 }
 
 inline uint8_t GetB(TXData& d) {
@@ -204,4 +226,27 @@ inline double GetE(TXData& d) {
                                      (static_cast<uint64_t>(e - 16383 + 1023) << 52) | ((mant << 1) >> 12));
     }
     return ExtendedToDouble(reinterpret_cast<const uint8_t*>(p));
+}
+
+// 32-bit integers are by far the most common variants (keys, counts, codes).
+inline void PutV(TXData& d, const TXVariant& v) {
+    if (v.Type() == varInteger) {
+        char* p = txdata_detail::Room(d, 6);
+        txdata_detail::StoreLE(p, static_cast<uint16_t>(varInteger));
+        txdata_detail::StoreLE(p + 2, v.AsInt());
+    } else {
+        txdata_detail::PutVAny(d, v);
+    }
+}
+
+inline TXVariant GetV(TXData& d) {
+    const int64_t pos = d.Pos;
+    if (pos >= 1 && pos + 5 <= d.Size && static_cast<size_t>(d.Size) <= d.Data.size()) {
+        const char* p = d.Data.data() + (pos - 1);
+        if (txdata_detail::LoadLE<uint16_t>(p) == varInteger) {
+            d.Pos = static_cast<int32_t>(pos + 6);
+            return TXVariant::FromInt(txdata_detail::LoadLE<int32_t>(p + 2));
+        }
+    }
+    return txdata_detail::GetVAny(d);
 }

@@ -207,27 +207,17 @@ TXVariant TXVariant::WithCode(uint16_t code) {
         r.mV.i64 = static_cast<int64_t>(v);                                                                  \
         return r;                                                                                            \
     }
-SV_VARIANT_INT(FromInt, int32_t, varInteger)
 SV_VARIANT_INT(FromSmallint, int16_t, varSmallint)
 SV_VARIANT_INT(FromShortInt, int8_t, varShortInt)
-SV_VARIANT_INT(FromInt64, int64_t, varInt64)
 SV_VARIANT_INT(FromByte, uint8_t, varByte)
 SV_VARIANT_INT(FromWord, uint16_t, varWord)
 SV_VARIANT_INT(FromLongWord, uint32_t, varLongWord)
-SV_VARIANT_INT(FromCurrencyScaled, int64_t, varCurrency)
 #undef SV_VARIANT_INT
 
 TXVariant TXVariant::FromBool(bool v) {
     TXVariant r;
     r.mType = varBoolean;
     r.mV.i64 = v ? 1 : 0;
-    return r;
-}
-
-TXVariant TXVariant::FromDouble(double v) {
-    TXVariant r;
-    r.mType = varDouble;
-    r.mV.d = v;
     return r;
 }
 
@@ -303,7 +293,7 @@ int64_t TXVariant::AsInt64() const {
     CastError(mType, "Int64");
 }
 
-int32_t TXVariant::AsInt() const {
+int32_t TXVariant::AsIntSlow() const {
     int64_t v = AsInt64();
     if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
         OverflowError(mType, "Integer");

@@ -55,6 +55,10 @@ inline bool DoubleToCurrencyScaled(double v, int64_t& scaled) {
 }
 
 struct TXData;
+class TXVariant;
+namespace txdata_detail {
+void PutVAny(TXData& d, const TXVariant& v);
+}
 
 // Value semantics; strings are Windows-1252 bytes. Currency is kept as the
 // scaled 64-bit integer (value x 10000) so it round-trips exactly.
@@ -88,7 +92,7 @@ public:
 
     // Conversions in the manner of the original variant: strings are parsed, numbers formatted.
     // Empty and null convert to 0 / "" / false.
-    int32_t AsInt() const;
+    int32_t AsInt() const { return mType == varInteger ? static_cast<int32_t>(mV.i64) : AsIntSlow(); }
     int64_t AsInt64() const;
     double AsDouble() const;
     int64_t AsCurrencyScaled() const;
@@ -101,7 +105,8 @@ public:
     bool operator!=(const TXVariant& other) const { return !(*this == other); }
 
 private:
-    friend void PutV(TXData& d, const TXVariant& v); // writes the stored value without conversions
+    friend void txdata_detail::PutVAny(TXData& d, const TXVariant& v); // writes the stored value as it is
+    int32_t AsIntSlow() const;
 
     uint16_t mType = varEmpty;
     union {
@@ -111,3 +116,32 @@ private:
     } mV{0};
     std::string mS;
 };
+
+// The common constructors are inline: records are read value by value in tight loops.
+inline TXVariant TXVariant::FromInt(int32_t v) {
+    TXVariant r;
+    r.mType = varInteger;
+    r.mV.i64 = v;
+    return r;
+}
+
+inline TXVariant TXVariant::FromInt64(int64_t v) {
+    TXVariant r;
+    r.mType = varInt64;
+    r.mV.i64 = v;
+    return r;
+}
+
+inline TXVariant TXVariant::FromCurrencyScaled(int64_t v) {
+    TXVariant r;
+    r.mType = varCurrency;
+    r.mV.i64 = v;
+    return r;
+}
+
+inline TXVariant TXVariant::FromDouble(double v) {
+    TXVariant r;
+    r.mType = varDouble;
+    r.mV.d = v;
+    return r;
+}

@@ -92,6 +92,27 @@ TEST(TXData, PrimitivesReadBackInOrder) {
     EXPECT_TRUE(d.AtEnd());
 }
 
+TEST(TXData, StringsOfEveryShortLengthRoundTrip) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) {
+        text += static_cast<char>(0x80 + i);
+    }
+    TXData w;
+    Init(w);
+    for (size_t n = 0; n <= text.size(); ++n) {
+        PutS(w, std::string_view(text).substr(n % 3, n > 37 ? 37 : n));
+        PutS0(w, std::string_view(text).substr(0, n));
+    }
+    Finish(w);
+    TXData r;
+    Load(r, w.Data);
+    for (size_t n = 0; n <= text.size(); ++n) {
+        ASSERT_EQ(GetS(r), text.substr(n % 3, n > 37 ? 37 : n)) << n;
+        ASSERT_EQ(GetS0(r), text.substr(0, n)) << n;
+    }
+    EXPECT_TRUE(r.AtEnd());
+}
+
 TEST(TXData, BooleanReadsTrueWhenNonZero) {
     TXData d = Loaded(Bytes({2, 0}));
     EXPECT_TRUE(GetBool(d));
