@@ -37,6 +37,9 @@ namespace {
 
 using TXClock = std::chrono::steady_clock;
 
+// Replies waiting for a client that does not read them; beyond this the connection is closed.
+constexpr size_t kMaxPendingOut = 256u * 1024 * 1024;
+
 std::string Upper(std::string_view s) {
     std::string u(s);
     std::transform(u.begin(), u.end(), u.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -221,9 +224,15 @@ void TXDataServer::Run() {
         }
         CheckTimers();
         // Replies queued by this round go out now.
-        for (auto& [key, c] : mConnections)
+        std::vector<uint64_t> overflowed;
+        for (auto& [key, c] : mConnections) {
             if (c->outPos < c->out.size() && !c->wantWrite)
                 Flush(*c);
+            if (c->overflow)
+                overflowed.push_back(key);
+        }
+        for (uint64_t key : overflowed)
+            CloseConnection(key, "the client does not read its replies");
     }
 
     ServerLog("stopping: closing " + std::to_string(mConnections.size()) + " connection(s)");
@@ -415,6 +424,8 @@ void TXDataServer::Send(TXServerConnection& c, std::string_view service, std::st
     p.Payload = std::move(payload);
     p.Seq = c.sendSeq++;
     AppendPacket(c.out, p);
+    if (c.out.size() - c.outPos > kMaxPendingOut)
+        c.overflow = true;
 }
 
 void TXDataServer::CloseConnection(uint64_t key, const std::string& reason) {

@@ -24,6 +24,7 @@ struct TXServerConnection {
     std::string out;
     size_t outPos = 0;
     bool wantWrite = false; // EPOLLOUT registered
+    bool overflow = false;  // the client stopped reading: too much is waiting to be sent
 
     uint16_t sendSeq = 1;
     uint16_t recvSeq = 1;
