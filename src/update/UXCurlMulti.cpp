@@ -29,6 +29,8 @@ TXCurlMulti::TXCurlMulti(QObject* parent) : QObject(parent) {
     GlobalInit();
     mTimer.setSingleShot(true);
     connect(&mTimer, &QTimer::timeout, this, [this] { Action(CURL_SOCKET_TIMEOUT, 0); });
+    mKick.setSingleShot(true);
+    connect(&mKick, &QTimer::timeout, this, &TXCurlMulti::Kick);
     CreateMulti();
 }
 
@@ -66,6 +68,7 @@ void TXCurlMulti::DestroyMulti() {
     mWatches.clear();
     mSockets.clear();
     mTimer.stop();
+    mKick.stop();
 }
 
 void TXCurlMulti::Start(CURL* easy, DoneFn done) {
@@ -126,8 +129,26 @@ void TXCurlMulti::Action(curl_socket_t s, int mask) {
     ++mDepth;
     curl_multi_socket_action(mMulti, s, mask, &running);
     --mDepth;
-    if (mDepth == 0)
+    if (mDepth == 0) {
         AfterCurl();
+        if (Busy())
+            mKick.start(0);
+    }
+}
+
+void TXCurlMulti::Kick() {
+    // libcurl 7.88 can leave an FTP transfer waiting for its data connection with neither a socket
+    // nor a time-out to wait on (the passive reply read in the same pass). Running every handle once
+    // more after each action, and now and then while busy, gets it going again.
+    if (!mMulti || InsideCurl())
+        return;
+    int running = 0;
+    ++mDepth;
+    curl_multi_perform(mMulti, &running);
+    --mDepth;
+    AfterCurl();
+    if (Busy())
+        mKick.start(25);
 }
 
 void TXCurlMulti::AfterCurl() {

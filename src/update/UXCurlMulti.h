@@ -51,10 +51,12 @@ private:
     void Action(curl_socket_t s, int mask);
     void Unwatch(curl_socket_t s);
     void AfterCurl();
+    void Kick();
     void RemoveNow(CURL* easy);
 
     CURLM* mMulti = nullptr;
     QTimer mTimer;
+    QTimer mKick;
     std::map<CURL*, DoneFn> mTransfers;
     std::map<curl_socket_t, Watch> mWatches;
     std::set<curl_socket_t> mSockets;
