@@ -1,6 +1,7 @@
 #include "dataserver/UXDataClient.h"
 
 #include "dataserver/UXAuthKey.h"
+#include "dataserver/UXSQLSession.h" // the session list dies with the client
 #include "dataserver/UXTCPClientPack.h"
 #include "foundation/UXCipher.h"
 #include "foundation/UXData.h"

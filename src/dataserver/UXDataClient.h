@@ -13,10 +13,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct TXData;
 struct TXTCPPack;
 class TXTCPClientPack;
+class TXSQLSession;
 
 class TXDataClient : public QObject {
     Q_OBJECT
@@ -61,6 +63,13 @@ public:
     std::function<void(const std::string& scfg, TXVersion& v)> OnUpgradeEndCompleted;
     std::function<void(const std::string& code, const std::string& msg)> OnUpgradeMsg;
 
+    // SQL sessions, indexed by CSID; a released slot is taken again. Defined with the sessions
+    // (UXSQLSession.cpp), which also receive the "SESS" service.
+    TXSQLSession& CreateSession(std::string_view op, std::string_view cfg,
+                                void (*notify)(void* object, TXSQLSession& session), void* object);
+    int SessionCount() const { return static_cast<int>(mSessions.size()); }
+    TXSQLSession* Session(int32_t csid) const; // nullptr when there is no such slot
+
 private:
     void ReceiveAuth(TXTCPPack& pack);
     void ReceiveCFG(TXTCPPack& pack);
@@ -74,4 +83,5 @@ private:
     std::unique_ptr<TXTCPClientService> mErr;
     std::unique_ptr<TXTCPClientService> mSess;
     std::map<std::string, std::unique_ptr<TXTCPClientService>> mExtra;
+    std::vector<std::unique_ptr<TXSQLSession>> mSessions;
 };
