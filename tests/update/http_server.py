@@ -27,11 +27,14 @@ class Handler(SimpleHTTPRequestHandler):
         self.send_header("Content-Length", str(length))
         self.send_header("Connection", "close")
         self.end_headers()
-        for i in range(0, len(body), 1024):
-            self.wfile.write(body[i:i + 1024])
-            self.wfile.flush()
-            if delay:
-                time.sleep(delay)
+        try:
+            for i in range(0, len(body), 1024):
+                self.wfile.write(body[i:i + 1024])
+                self.wfile.flush()
+                if delay:
+                    time.sleep(delay)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the client cancelled
         self.close_connection = True
 
     def do_GET(self):
