@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
-// Raised by every failed read; the two string messages are fixed texts.
+// Raised by every failed read (never reading outside the valid bytes), by a record that would pass 2 GiB and
+// by impossible dates; the two string messages "GetS error - bigger than pack" and "GetS0 error - bigger than
+// pack" are fixed texts, the other reads say "<GetX> error - bigger than pack".
 class EXDataError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -58,7 +60,9 @@ TXVariant GetV(TXData& d);
 void DoubleToExtended(double v, uint8_t out[10]);
 double ExtendedToDouble(const uint8_t in[10]);
 
-// Day numbers: whole days since 30 December 1899, fraction = time of day.
+// Day numbers: whole days since 30 December 1899, fraction = time of day. Before that day the whole part is
+// negative and the fraction still counts the time of day forward (-1.25 = 29 December 1899, 06:00).
+// Years 1..9999; anything else raises EXDataError. Decoding rounds to the millisecond.
 double EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
                       int msec = 0);
 void DecodeDateTime(double dayNumber, int& year, int& month, int& day, int& hour, int& minute, int& second,

@@ -90,8 +90,11 @@ public:
     bool IsString() const { return mType == varString || mType == varOleStr || mType == varStrArg; }
     bool IsNumeric() const; // any integer, float, currency, date or boolean code
 
-    // Conversions in the manner of the original variant: strings are parsed, numbers formatted.
-    // Empty and null convert to 0 / "" / false.
+    // Conversions in the manner of the original variant: strings are parsed (blanks trimmed, '.' or ','
+    // as decimal separator, "True"/"False"), numbers formatted as plain round-trippable decimals with '.'
+    // (a date as its day number; display formats belong to the format helpers),
+    // floats rounded to integers ties-to-even, Boolean true is 1 and reads "True". Empty and null convert
+    // to 0 / "" / false. A text that is no number or a value out of range raises EXVariantError.
     int32_t AsInt() const { return mType == varInteger ? static_cast<int32_t>(mV.i64) : AsIntSlow(); }
     int64_t AsInt64() const;
     double AsDouble() const;
