@@ -92,7 +92,11 @@ TEST(Rights, ClearRightsForgetsEverythingAndReloads) {
     ASSERT_NE(rights.ScreenCodes("lcultura"), nullptr);
     EXPECT_EQ(rights.ScreenCodes("lcultura")->size(), 2u);
     EXPECT_TRUE(rights.HasRight("LCULTURA", "inc"));
-    rights.ClearRights();
+    EXPECT_EQ(LiveObjectCount("TXUserRights"), 1u);
+    FreeUserRights();
+    EXPECT_EQ(LiveObjectCount("TXUserRights"), 0u);
+    EXPECT_FALSE(UserRights().HasRight("LCULTURA", "INC"));
+    FreeUserRights();
 }
 
 } // namespace

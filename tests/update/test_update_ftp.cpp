@@ -488,6 +488,14 @@ TEST_F(FtpTest, DisconnectFromProgressHandler) {
     EXPECT_EQ(r.events, (std::vector<std::string>{"connect", "done:fopSize"}));
 }
 
+TEST_F(FtpTest, ActiveModeDataConnection) {
+    Recorder r(pNormal);
+    r.ftp.Passive = false;
+    ASSERT_TRUE(r.Run({Connect(), [&r](TXFTP& f) { f.DownloadToStream("hello.txt", &r.stream); }}, 2));
+    EXPECT_EQ(r.events, (std::vector<std::string>{"connect", "done:fopDownloadingStream"}));
+    EXPECT_EQ(r.Stream(), kHello);
+}
+
 TEST_F(FtpTest, ThroughSocks5Proxy) {
     const uint16_t port = FreePort();
     auto socks = std::make_unique<PeerProcess>(
