@@ -98,9 +98,11 @@ TXDataServer::~TXDataServer() {
         close(mWakeFd);
 }
 
+// Opening runs on a thread of its own: a database that does not answer (a hung PostgreSQL host) must
+// hold back neither the workers nor a shutdown.
 void TXDataServer::StartOpen(const std::shared_ptr<TXServerConfiguration>& cfg) {
     if (cfg->BeginOpen())
-        mPool->Submit([cfg] { cfg->OpenNow(); });
+        std::thread([cfg] { cfg->OpenNow(); }).detach();
 }
 
 void TXDataServer::Start() {

@@ -39,6 +39,9 @@ TEST_F(ServerTest, IdComesFirstAndPacketsAreNumberedFromOne) {
     EXPECT_TRUE(Login(a, "SARVOLENTIS", ""));
     a.Barrier();
     EXPECT_EQ(a.receivedSeqs, (std::vector<uint16_t>{1, 2, 3}));
+    // A packet out of sequence is reported in the log and still handled.
+    b.SendRaw(Frame(b.Id(), "PING", "X", "", 77));
+    EXPECT_EQ(b.WaitFor("", "$UNKNOWNSERVICE").payload, "PING");
 }
 
 TEST_F(ServerTest, CheckVerifiesScrambledPasswordsAndLogoutForgetsThem) {
@@ -294,4 +297,39 @@ TEST_F(ServerTest, StopsCleanlyOnSigterm) {
     EXPECT_TRUE(WIFEXITED(server->LastStatus()));
     EXPECT_EQ(WEXITSTATUS(server->LastStatus()), 0);
     EXPECT_TRUE(c.WaitClosed(2000));
+}
+
+// A database that does not answer yet: logins are told CFGOPENING, and the server still stops at once.
+TEST_F(ServerTest, ConfigurationStillOpeningAnswersCfgOpening) {
+    if (UsePostgres()) {
+        GTEST_SKIP() << "the SQLite run covers it";
+    }
+    // A listener that never answers: the PostgreSQL connection attempt hangs until its time-out.
+    const int hung = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(hung, 4), 0);
+    socklen_t len = sizeof a;
+    getsockname(hung, reinterpret_cast<sockaddr*>(&a), &len);
+    DataServerOptions o;
+    o.configJson = nlohmann::json{{"configurations",
+                                   {{{"name", "LENTA"},
+                                     {"engine", "postgres"},
+                                     {"location", "host=127.0.0.1 port=" + std::to_string(ntohs(a.sin_port)) +
+                                                      " connect_timeout=30"}}}}}
+                       .dump();
+    server = std::make_unique<DataServerProcess>(o);
+    TTestClient c(Port());
+    c.Send("AUTH", "CHECK", Pack([&](TXData& d) {
+               PutS(d, "LENTA");
+               PutS(d, "");
+           }));
+    c.WaitFor("ERR", "CFGOPENING");
+    const auto t0 = std::chrono::steady_clock::now();
+    server->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
+    EXPECT_TRUE(WIFEXITED(server->LastStatus()));
+    close(hung);
 }
