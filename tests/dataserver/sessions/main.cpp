@@ -1,0 +1,5 @@
+#include "dataserver/UTestMain.h"
+
+int main(int argc, char** argv) {
+    return RunQtTests(argc, argv);
+}
