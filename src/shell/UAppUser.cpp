@@ -1,9 +1,5 @@
 #include "shell/UAppUser.h"
 
-TAppUser::TAppUser(QObject* parent) : TXAppUser(parent) {}
-
-TAppUser::~TAppUser() = default;
-
 void TAppUser::Clear() {
     TXAppUser::Clear();
     SetFavorites({});

@@ -5,25 +5,23 @@
 #include "shell/UXAppUser.h"
 
 class TAppUser : public TXAppUser {
-    Q_OBJECT
 public:
-    explicit TAppUser(QObject* parent = nullptr);
-    ~TAppUser() override;
+    TAppUser() : TXAppUser("TAppUser") {}
 
-    const std::string& Favorites() const { return mFavorites; }
+    std::string Favorites() const override { return mFavorites; }
+    void SetFavorites(const std::string& v) override { Change(mFavorites, v); }
     int32_t CultureId() const { return mCultureId; }
-    const std::string& CultureName() const { return mCultureName; }
-    int32_t SeasonId() const { return mSeasonId; }
-    const std::string& SeasonCode() const { return mSeasonCode; }
-    int32_t AgreementId() const { return mAgreementId; }
-    const std::string& AgreementName() const { return mAgreementName; }
-
-    void SetFavorites(const std::string& v) { Change(mFavorites, v); }
     void SetCultureId(int32_t v) { Change(mCultureId, v); }
+    std::string CropName() const override { return mCultureName; }
+    const std::string& CultureName() const { return mCultureName; }
     void SetCultureName(const std::string& v) { Change(mCultureName, v); }
+    int32_t SeasonId() const { return mSeasonId; }
     void SetSeasonId(int32_t v) { Change(mSeasonId, v); }
+    std::string SeasonCode() const override { return mSeasonCode; }
     void SetSeasonCode(const std::string& v) { Change(mSeasonCode, v); }
+    int32_t AgreementId() const { return mAgreementId; }
     void SetAgreementId(int32_t v) { Change(mAgreementId, v); }
+    const std::string& AgreementName() const { return mAgreementName; }
     void SetAgreementName(const std::string& v) { Change(mAgreementName, v); }
 
     void Clear() override;

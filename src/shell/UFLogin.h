@@ -23,7 +23,6 @@ private:
     void FillUser(TXSQL& row);
 };
 
-// Shows the login modally over parent after the current event (through the deferred-call queue):
-// creates a TFLogin, binds it to the transport and data client events while it is open, and calls
-// done(logged) once it has closed. The screen is deleted afterwards.
-void PostLogin(const TXLoginLinks& links, QWidget* parent, std::function<void(bool logged)> done);
+// Installs the application's login window and user record in the shell hooks (at start-up, before
+// the main window is shown).
+void InstallLogin();

@@ -5,6 +5,7 @@
 
 #include "foundation/UXVersion.h"
 #include "shell/UXLoginSettings.h"
+#include "shell/UXMainLogin.h"
 
 #include <QColor>
 #include <QDialog>
@@ -25,8 +26,8 @@ class QPushButton;
 class QTabWidget;
 class QTableWidget;
 class TFXDBUpdate;
+class TFXMain;
 class TXAppUser;
-class TXConfiguration;
 class TXDataClient;
 class TXDBDataBaseStructure;
 class TXDBUpgrade;
@@ -40,16 +41,23 @@ struct TXLoginLinks {
     TXDataClient* DataClient = nullptr;
     TXTCPClientPack* Transport = nullptr; // the data client's transport when null
     TXAppUser* AppUser = nullptr;
-    const TXConfiguration* Configuration = nullptr; // names the settings file; "SARVOLENTIS" when null
-    TXDBDataBaseStructure* Structure = nullptr;     // the schema the program carries
-    bool* Fatal = nullptr;                          // the main window's fatal flag; a private one when null
-    std::function<void()> Terminate;                // ends the application; QCoreApplication::quit when empty
+    std::string Application = "SARVOLENTIS";    // names the settings file ("Default" when empty)
+    TXDBDataBaseStructure* Structure = nullptr; // the schema the program carries
+    // The main window's fatal flag: read, and set when the application must end.
+    std::function<bool()> IsFatal;
+    std::function<void()> SetFatal;
+    // The window has closed (the main window then ends the program when the fatal flag is set).
+    std::function<void(TFXLogin& login)> OnClosed;
+
+    // The links of a main window: its data client, transport, user, configuration name, schema and
+    // its Ending flag; OnClosed calls its LoginClosed.
+    static TXLoginLinks Of(TFXMain& main);
 };
 
 // Colour of the top panel by state.
 enum TXLoginPanelState { lpsDisconnected, lpsConnected, lpsOpen, lpsReady };
 
-class TFXLogin : public QDialog {
+class TFXLogin : public QDialog, public TXMainLogin {
     Q_OBJECT
 public:
     static constexpr int kFirstStepMs = 100;
@@ -72,29 +80,31 @@ public:
     // Where the settings file lives; AppFolder() unless set before showing.
     std::string SettingsFolder;
 
-    // Installs this screen's handlers on the transport and the data client events it follows
-    // (connect, connect error, disconnect, id received; auth check, version, locks and upgrade replies);
-    // UnbindEvents (also run when the screen is destroyed) puts the previous handlers back.
+    // Without a main window (the administrator's tools, tests): installs this screen's handlers on the
+    // transport and data client events it follows; UnbindEvents (also run when the screen is
+    // destroyed) puts the previous handlers back.
     void BindEvents();
     void UnbindEvents();
 
-    // ---- events (forwarded while the screen is open)
-    void DoConnect();
-    void DoConnectError(const std::string& msg);
-    void DoDisconnect();
-    void DoIDReceived();
-    void DoAuthCheck(const std::string& cfg, bool ok, int32_t authleft);
-    void DoCFGVersion(const std::string& cfg, const TXVersion& v);
-    void DoLockResult(const std::string& cfg, const std::string& LU, bool success);
-    void DoLockExclusive(const std::string& cfg);
-    void DoUpgradeMsg(const std::string& code, const std::string& msg);
-    void DoUpgradeBeginCompleted(const std::string& cfg, bool updated);
-    void DoUpgradeEndCompleted(const std::string& cfg, TXVersion& v);
-    void DoUpgradedVersion(const std::string& cfg, bool ok, const TXVersion& v);
-    // "CFGOPENING": log out and check every configuration again after delayMs.
-    void RepeatCFGLogin(int delayMs = kCFGOpeningMs);
-    // "UPGRADE", "CFGERROR": the application ends; the screen closes first.
-    void CloseFatal();
+    // ---- TXMainLogin: the window and the events forwarded while it is open
+    // Window-modal and non-blocking: the replies that drive the screen arrive through the socket.
+    void ShowModal() override;
+    // Closes without asking (the fatal flag is set by the caller).
+    void CloseLogin() override;
+    // Log out and check every configuration again.
+    void RepeatConfigurationLogin() override;
+    void Connected() override;
+    void ConnectError(const std::string& msg) override;
+    void Disconnected() override;
+    void IDReceived() override;
+    void AuthCheck(const std::string& cfg, bool ok, int32_t authleft) override;
+    void CFGVersion(const std::string& cfg, const TXVersion& v) override;
+    void LockResult(const std::string& cfg, const std::string& LU, bool success) override;
+    void LockExclusive(const std::string& cfg) override;
+    void UpgradeMsg(const std::string& code, const std::string& msg) override;
+    void UpgradeBeginCompleted(const std::string& cfg, bool updated) override;
+    void UpgradeEndCompleted(const std::string& cfg, TXVersion& v) override;
+    void UpgradedVersion(const std::string& cfg, bool ok, const TXVersion& v) override;
 
     // ---- state
     int LoginStep() const { return mLoginStep; }
@@ -102,7 +112,7 @@ public:
     QColor PanelColor() const;
     QColor LabelColor() const;
     bool ConfigurationsOpen() const { return mConfigurationsOpen; }
-    bool Fatal() const { return *mFatal; }
+    bool Fatal() const;
     bool Logged() const;
     TFXDBUpdate* UpgradeScreen() const { return mUpgradeScreen; }
     const std::vector<std::string>& AddressList() const { return mAddresses; }
@@ -152,10 +162,6 @@ public:
     QPushButton* CFGLoginButton() const { return mCFGLoginButton; }
     QFrame* TopPanel() const { return mTopPanel; }
 
-signals:
-    // After the screen closed: logged tells whether the user got in.
-    void LoginClosed(bool logged);
-
 protected:
     // ---- steps the application redefines
     virtual void OutdatedStop();
@@ -188,7 +194,8 @@ protected:
     // Shows text, marks the user not logged and enables the inputs.
     void RejectLogin(const std::string& text);
     void ReleaseLoginSession();
-    void Terminate();
+    // The application ends: sets the fatal flag and closes the screen.
+    void EndApplication();
 
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -212,8 +219,8 @@ private:
     int Port() const;
 
     TXLoginLinks mLinks;
-    bool mOwnFatal = false;
-    bool* mFatal = nullptr;
+    bool mFatal = false;
+    bool mClosedReported = false;
     int mLoginStep = 0;
     size_t mAddressIndex = 0;
     std::vector<std::string> mAddresses;

@@ -1,36 +1,30 @@
 #pragma once
-// The user of this run: who logged in, with what code and password. Every change raises OnChange,
-// on which the main window refreshes what it shows about the user.
+// The user of this run as the framework knows it: who logged in, with what code and password.
+// Every setter that changes a value raises OnChange (TXShellUser), on which the main window refreshes.
 
-#include <QObject>
+#include "shell/UXShellUser.h"
 
 #include <cstdint>
 #include <string>
 
-class TXAppUser : public QObject {
-    Q_OBJECT
+class TXAppUser : public TXShellUser {
 public:
-    explicit TXAppUser(QObject* parent = nullptr);
-    ~TXAppUser() override;
+    explicit TXAppUser(const char* className = "TXAppUser") : TXShellUser(className) {}
 
-    int32_t Id() const { return mId; }
-    bool Logged() const { return mLogged; }
-    const std::string& Name() const { return mName; }
-    const std::string& Password() const { return mPassword; }
-    const std::string& LoginCode() const { return mLoginCode; }
-
-    // Each setter raises OnChange only when the value differs.
+    bool Logged() const override { return mLogged; }
+    void SetLogged(bool v) override { Change(mLogged, v); }
+    int32_t Id() const override { return mId; }
     void SetId(int32_t v) { Change(mId, v); }
-    void SetLogged(bool v) { Change(mLogged, v); }
-    void SetName(const std::string& v) { Change(mName, v); }
-    void SetPassword(const std::string& v) { Change(mPassword, v); }
+    std::string Code() const override { return mLoginCode; }
+    const std::string& LoginCode() const { return mLoginCode; }
     void SetLoginCode(const std::string& v) { Change(mLoginCode, v); }
+    std::string Name() const override { return mName; }
+    void SetName(const std::string& v) { Change(mName, v); }
+    const std::string& Password() const { return mPassword; }
+    void SetPassword(const std::string& v) { Change(mPassword, v); }
 
     // Back to "nobody": not logged, id 0, texts empty.
     virtual void Clear();
-
-signals:
-    void OnChange();
 
 protected:
     template <class T>
@@ -38,7 +32,7 @@ protected:
         if (field == v)
             return;
         field = v;
-        emit OnChange();
+        Changed();
     }
 
 private:
