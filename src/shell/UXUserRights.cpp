@@ -28,8 +28,14 @@ std::vector<std::string> TXUserRights::SplitCodes(std::string_view codes) {
 }
 
 void TXUserRights::ClearRights() {
+    mAll = false;
     mGlobal.clear();
     mScreens.clear();
+}
+
+void TXUserRights::GrantAll() {
+    ClearRights();
+    mAll = true;
 }
 
 void TXUserRights::AddGlobalRights(std::string_view codes) {
@@ -62,7 +68,7 @@ const std::vector<std::string>* TXUserRights::ScreenCodes(std::string_view scree
 }
 
 bool TXUserRights::HasRight(std::string_view screen, std::string_view code) const {
-    if (screen == AnyScreen)
+    if (mAll || screen == AnyScreen)
         return true;
     if (Contains(mGlobal, code))
         return true;

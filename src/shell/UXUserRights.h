@@ -18,7 +18,12 @@ public:
     // The screen value of a group row that grants its codes on every screen.
     static constexpr std::string_view AllScreens = "*";
 
+    // Empties both lists and withdraws GrantAll.
     void ClearRights();
+    // Every code on every screen until the next ClearRights: the login accepted because no user is
+    // registered yet, so that the first persons, users and groups can be registered.
+    void GrantAll();
+    bool AllGranted() const { return mAll; }
     void AddGlobalRights(std::string_view codes);
     void AddScreenRights(std::string_view screen, std::string_view codes);
     bool HasRight(std::string_view screen, std::string_view code) const;
@@ -32,6 +37,7 @@ public:
     static std::vector<std::string> SplitCodes(std::string_view codes);
 
 private:
+    bool mAll = false;
     std::vector<std::string> mGlobal;
     std::vector<std::pair<std::string, std::vector<std::string>>> mScreens;
 };

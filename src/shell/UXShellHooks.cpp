@@ -1,0 +1,6 @@
+#include "shell/UXShellHooks.h"
+
+TXShellHooks& ShellHooks() {
+    static TXShellHooks hooks;
+    return hooks;
+}
