@@ -26,6 +26,7 @@ class QPushButton;
 class QTabWidget;
 class QTableWidget;
 class TFXDBUpdate;
+class TFXLogin;
 class TFXMain;
 class TXAppUser;
 class TXDataClient;
@@ -49,8 +50,8 @@ struct TXLoginLinks {
     // The window has closed (the main window then ends the program when the fatal flag is set).
     std::function<void(TFXLogin& login)> OnClosed;
 
-    // The links of a main window: its data client, transport, user, configuration name, schema and
-    // its Ending flag; OnClosed calls its LoginClosed.
+    // The links of a main window: its data client, transport, user, configuration name, the
+    // application's schema and its Ending flag; OnClosed calls its LoginClosed (UFLogin.cpp).
     static TXLoginLinks Of(TFXMain& main);
 };
 
@@ -114,7 +115,7 @@ public:
     bool ConfigurationsOpen() const { return mConfigurationsOpen; }
     bool Fatal() const;
     bool Logged() const;
-    TFXDBUpdate* UpgradeScreen() const { return mUpgradeScreen; }
+    TFXDBUpdate* UpgradeScreen() const;
     const std::vector<std::string>& AddressList() const { return mAddresses; }
     TXIPSeek& IPSeek() { return *mIPSeek; }
 
@@ -198,7 +199,6 @@ protected:
     void EndApplication();
 
     void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
     void reject() override;
 
 private:
@@ -227,7 +227,8 @@ private:
     std::string mLoadedIP;
     bool mFromList = false;
     bool mConfigurationsOpen = false;
-    bool mClosing = false;
+    bool mForceClose = false;
+    bool mShownOnce = false;
     bool mBound = false;
     TXLoginPanelState mPanelState = lpsDisconnected;
     QTimer mStepTimer;
