@@ -180,6 +180,8 @@ void TXCustomTCPClient::OnSocketConnected() {
     Guarded("C.SocketClientOnSessionConnected", false, [&] {
         if (!mConnecting)
             return;
+        // Packets are whole frames written at once: no reason to hold them back for coalescing.
+        mSocket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         if (!mSocks) {
             SessionConnected({});
             return;
