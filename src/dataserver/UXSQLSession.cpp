@@ -1,7 +1,7 @@
 #include "dataserver/UXSQLSession.h"
 
 #include "dataserver/UXDataClient.h"
-#include "dataserver/UXTCPClientPack.h" // UXDataClient.h needs the complete pack type
+#include "dataserver/UXTCPPack.h"
 #include "foundation/UXData.h"
 #include "foundation/UXDialogs.h"
 #include "foundation/UXText.h"

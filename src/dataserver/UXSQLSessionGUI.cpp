@@ -1,7 +1,6 @@
 #include "dataserver/UXSQLSessionGUI.h"
 
 #include "dataserver/UXDataClient.h"
-#include "dataserver/UXTCPClientPack.h" // UXDataClient.h needs the complete pack type
 
 #include <stdexcept>
 
