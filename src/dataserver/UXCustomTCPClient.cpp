@@ -58,7 +58,6 @@ TXLogFile& TXCustomTCPClient::Log() {
 TXCustomTCPClient::TXCustomTCPClient(QObject* parent) : QObject(parent), mSocket(this) {
     mSocket.setProxy(QNetworkProxy::NoProxy);
     mConnectTimer.setSingleShot(true);
-    mConnectTimer.setInterval(kConnectTimeoutMs);
     mRetryTimer.setSingleShot(true);
     mSendTimer.setInterval(kSendIntervalMs);
     connect(&mSocket, &QTcpSocket::connected, this, &TXCustomTCPClient::OnSocketConnected);
@@ -111,7 +110,7 @@ void TXCustomTCPClient::StartAttempt() {
     }
     mConnecting = true;
     mRetryTimer.stop();
-    mConnectTimer.start();
+    mConnectTimer.start(ConnectTimeoutMs);
     mSocket.connectToHost(host, port);
 }
 

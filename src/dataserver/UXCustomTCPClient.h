@@ -36,6 +36,7 @@ public:
     int SocksPort = 1080;
     std::string SocksUser;
     std::string SocksPassword;
+    int ConnectTimeoutMs = kConnectTimeoutMs; // an attempt (SOCKS handshake included) that takes longer fails
 
     std::function<void()> OnConnect;
     std::function<void(const std::string& msg)> OnConnectError;

@@ -264,6 +264,32 @@ TEST(TransportConnect, RetryTimerKeepsTryingUntilTheServerListens) {
     EXPECT_EQ(connects, 1);
 }
 
+TEST(TransportConnect, AStalledAttemptTimesOutAndIsRetried) {
+    QTcpServer silentProxy; // accepts, never answers the SOCKS greeting
+    ASSERT_TRUE(silentProxy.listen(QHostAddress::LocalHost, 0));
+    std::vector<QTcpSocket*> accepted;
+    QObject::connect(&silentProxy, &QTcpServer::newConnection,
+                     [&] { accepted.push_back(silentProxy.nextPendingConnection()); });
+    TXTCPClientPack client;
+    EXPECT_EQ(client.ConnectTimeoutMs, 15000);
+    client.ConnectTimeoutMs = 200;
+    client.ConnectMode = cmSocks5;
+    client.IP = "127.0.0.1";
+    client.Port = 59504;
+    client.SocksIP = "127.0.0.1";
+    client.SocksPort = silentProxy.serverPort();
+    std::vector<std::string> errors;
+    client.OnConnectError = [&](const std::string& m) { errors.push_back(m); };
+    client.Activate(50);
+    ASSERT_TRUE(WaitFor([&] { return errors.size() == 2; }));
+    EXPECT_EQ(errors, (std::vector<std::string>{"TimeOut", "TimeOut"}));
+    ASSERT_GE(accepted.size(), 2u);
+    EXPECT_TRUE(WaitFor([&] { return accepted[0]->state() == QAbstractSocket::UnconnectedState; }))
+        << "the timed-out attempt was closed";
+    client.Deactivate();
+    EXPECT_FALSE(client.Connecting());
+}
+
 TEST_F(Transport, ExceptionsOfTheTransportsOwnEventsGoToTheLog) {
     const std::string logName = AppFolder() + "TCPLog.txt";
     QFile::remove(QString::fromStdString(logName));
