@@ -249,11 +249,18 @@ TEST_F(SessionsTest, UnknownConfigurationAndOperationAreShown) {
     cfg.gui.Loaded();
     TSess op(&conn->dc, "inventada");
     op.gui.Loaded();
-    ASSERT_TRUE(WaitFor([&] { return dialogs.Shown.size() == 2; }, 10000));
+    // A statement sent before the session has its server id names no session there.
+    TSess early(&conn->dc);
+    early.gui.Loaded();
+    early.gui.SQL().SQLText = "SELECT 1";
+    early.gui.Select("cedo");
+    ASSERT_TRUE(WaitFor([&] { return dialogs.Shown.size() == 3; }, 10000));
     EXPECT_EQ(dialogs.Shown[0], "unknown cfg");
     EXPECT_EQ(dialogs.Shown[1], "unknown op: inventada");
+    EXPECT_EQ(dialogs.Shown[2], "unknown sess");
     EXPECT_FALSE(cfg.gui.Ready());
     EXPECT_FALSE(op.gui.Ready());
+    EXPECT_TRUE(WaitFor([&] { return early.gui.Ready(); }));
 }
 
 namespace {
