@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -17,13 +18,18 @@
 
 namespace {
 
-// Runs handle on the modal dialog once it is up; gives up after a bounded number of tries.
-void WhenModal(std::function<void(QWidget*)> handle, int triesLeft = 300) {
+// Runs handle on the modal dialog until it reports done; after about 5 s the dialog is closed so a
+// failing test never hangs.
+void WhenModal(std::function<bool(QWidget*)> handle, int triesLeft = 500) {
     QTimer::singleShot(10, [handle, triesLeft] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            handle(w);
-        } else if (triesLeft > 0) {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w && handle(w))
+            return;
+        if (triesLeft > 0) {
             WhenModal(handle, triesLeft - 1);
+        } else if (w) {
+            ADD_FAILURE() << "dialog not handled";
+            w->close();
         }
     });
 }
@@ -131,7 +137,8 @@ TEST(Dialogs, QtMessageBoxShowsPortugueseCaptionsAndDefault) {
     QString defaultText;
     WhenModal([&](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
+        if (box == nullptr || !box->isVisible())
+            return false;
         title = box->windowTitle();
         text = box->text();
         for (QAbstractButton* b : box->buttons())
@@ -140,6 +147,7 @@ TEST(Dialogs, QtMessageBoxShowsPortugueseCaptionsAndDefault) {
         for (QAbstractButton* b : box->buttons())
             if (b->text() == QString::fromUtf8("&Não"))
                 b->click();
+        return true;
     });
     TXQtDialogs qt;
     const TXMsgDlgBtn answer =
@@ -154,9 +162,10 @@ TEST(Dialogs, QtMessageBoxShowsPortugueseCaptionsAndDefault) {
 
 TEST(Dialogs, QtMessageBoxClosedAnswersCancelOrNo) {
     TXQtDialogs qt;
-    WhenModal([](QWidget* w) { w->close(); });
+    auto close = [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr && w->close(); };
+    WhenModal(close);
     EXPECT_EQ(qt.Ask("?", mtConfirmation, mbYesNoCancel, mbYes), mbCancel);
-    WhenModal([](QWidget* w) { w->close(); });
+    WhenModal(close);
     EXPECT_EQ(qt.Ask("?", mtConfirmation, mbYesNo, mbYes), mbNo);
 }
 
@@ -170,10 +179,16 @@ TEST(Dialogs, QtOpenDialogUsesTheFilterInBothCases) {
     QStringList filters;
     WhenModal([&](QWidget* w) {
         auto* dlg = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dlg, nullptr);
+        if (dlg == nullptr || !dlg->isVisible())
+            return false;
         filters = dlg->nameFilters();
-        dlg->selectFile(file);
+        // selectFile leaves a focused name field alone, so type the name as a user would.
+        auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+        if (name == nullptr)
+            return false;
+        name->setText(file);
         static_cast<QDialog*>(dlg)->accept();
+        return !dlg->isVisible();
     });
     TXQtDialogs qt;
     const std::string chosen = qt.OpenFileName("Abrir", "Arquivo MS Access (*.mdb)|*.mdb|Todos|*.*",
