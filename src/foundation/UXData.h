@@ -86,6 +86,23 @@ inline char* Room(TXData& d, size_t n) {
     return GrowRoom(d, n);
 }
 
+// Writes n bytes at Pos through put(p), growing the buffer first by the same rule, then advances Pos.
+// Pos is stored after the bytes: as far as the compiler knows a store into the buffer may alias the
+// record, so storing Pos last lets the next writer keep it in a register instead of reloading it.
+template <typename F>
+inline void Emit(TXData& d, size_t n, F&& put) {
+    const int64_t pos = d.Pos;
+    char* p;
+    if (pos >= 1 && pos + static_cast<int64_t>(n) <= d.Size && static_cast<size_t>(d.Size) <= d.Data.size())
+        [[likely]] {
+        p = d.Data.data() + (pos - 1);
+    } else {
+        p = GrowRoom(d, n);
+    }
+    put(p);
+    d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
+}
+
 // The n bytes at Pos, within the valid bytes only.
 inline const char* Take(TXData& d, size_t n, const char* what) {
     const int64_t pos = d.Pos;
@@ -126,8 +143,14 @@ inline T LoadLE(const char* p) {
 
 // Short texts (codes, names) dominate records; a call to memcpy costs more than copying them.
 inline void CopyBytes(char* dst, const char* src, size_t n) {
-    if (n >= 16) {
+    if (n > 32) {
         std::memcpy(dst, src, n);
+    } else if (n >= 16) {
+        char a[16], b[16];
+        std::memcpy(a, src, 16);
+        std::memcpy(b, src + n - 16, 16);
+        std::memcpy(dst, a, 16);
+        std::memcpy(dst + n - 16, b, 16);
     } else if (n >= 8) {
         uint64_t a, b;
         std::memcpy(&a, src, 8);
@@ -150,43 +173,46 @@ inline void CopyBytes(char* dst, const char* src, size_t n) {
 } // namespace txdata_detail
 
 inline void PutB(TXData& d, uint8_t v) {
-    *txdata_detail::Room(d, 1) = static_cast<char>(v);
+    txdata_detail::Emit(d, 1, [v](char* p) { *p = static_cast<char>(v); });
 }
 inline void PutBool(TXData& d, bool v) {
     PutB(d, v ? 1 : 0);
 }
 inline void PutW(TXData& d, int16_t v) {
-    txdata_detail::StoreLE(txdata_detail::Room(d, 2), v);
+    txdata_detail::Emit(d, 2, [v](char* p) { txdata_detail::StoreLE(p, v); });
 }
 inline void PutI(TXData& d, int32_t v) {
-    txdata_detail::StoreLE(txdata_detail::Room(d, 4), v);
+    txdata_detail::Emit(d, 4, [v](char* p) { txdata_detail::StoreLE(p, v); });
 }
 inline void PutI64(TXData& d, int64_t v) {
-    txdata_detail::StoreLE(txdata_detail::Room(d, 8), v);
+    txdata_detail::Emit(d, 8, [v](char* p) { txdata_detail::StoreLE(p, v); });
 }
 inline void PutCurrScaled(TXData& d, int64_t scaled) {
-    txdata_detail::StoreLE(txdata_detail::Room(d, 8), scaled);
+    txdata_detail::Emit(d, 8, [scaled](char* p) { txdata_detail::StoreLE(p, scaled); });
 }
 
 inline void PutE(TXData& d, double v) {
     const uint64_t bits = std::bit_cast<uint64_t>(v);
     const int e = static_cast<int>((bits >> 52) & 0x7FF);
-    char* p = txdata_detail::Room(d, 10);
-    if (e != 0 && e != 0x7FF) [[likely]] { // normal: rebias the exponent, make the integer bit explicit
-        txdata_detail::StoreLE(p, (uint64_t(1) << 63) | (bits << 11));
-        txdata_detail::StoreLE(p + 8, static_cast<uint16_t>((e + 16383 - 1023) | ((bits >> 48) & 0x8000)));
-    } else {
-        DoubleToExtended(v, reinterpret_cast<uint8_t*>(p));
-    }
+    txdata_detail::Emit(d, 10, [v, bits, e](char* p) {
+        if (e != 0 && e != 0x7FF) [[likely]] { // normal: rebias the exponent, make the integer bit explicit
+            txdata_detail::StoreLE(p, (uint64_t(1) << 63) | (bits << 11));
+            txdata_detail::StoreLE(p + 8,
+                                   static_cast<uint16_t>((e + 16383 - 1023) | ((bits >> 48) & 0x8000)));
+        } else {
+            DoubleToExtended(v, reinterpret_cast<uint8_t*>(p));
+        }
+    });
 }
 
 inline void PutS(TXData& d, std::string_view v) {
     if (v.size() > 0x7FFFFFFFu) [[unlikely]] {
         throw EXDataError("PutS error - string too large");
     }
-    char* p = txdata_detail::Room(d, 4 + v.size());
-    txdata_detail::StoreLE(p, static_cast<int32_t>(v.size()));
-    txdata_detail::CopyBytes(p + 4, v.data(), v.size());
+    txdata_detail::Emit(d, 4 + v.size(), [v](char* p) {
+        txdata_detail::StoreLE(p, static_cast<int32_t>(v.size()));
+        txdata_detail::CopyBytes(p + 4, v.data(), v.size());
+    });
 }
 
 inline uint8_t GetB(TXData& d) {
@@ -235,9 +261,11 @@ inline double GetE(TXData& d) {
 // 32-bit integers are by far the most common variants (keys, counts, codes).
 inline void PutV(TXData& d, const TXVariant& v) {
     if (v.Type() == varInteger) {
-        char* p = txdata_detail::Room(d, 6);
-        txdata_detail::StoreLE(p, static_cast<uint16_t>(varInteger));
-        txdata_detail::StoreLE(p + 2, v.AsInt());
+        const int32_t x = v.AsInt(); // before the stores, which might alias v
+        txdata_detail::Emit(d, 6, [x](char* p) {
+            txdata_detail::StoreLE(p, static_cast<uint16_t>(varInteger));
+            txdata_detail::StoreLE(p + 2, x);
+        });
     } else {
         txdata_detail::PutVAny(d, v);
     }
