@@ -22,7 +22,8 @@ std::string DecryptText(std::string_view stored, std::string_view key);
 std::string CipherWorkingKey(std::string_view key, int n);
 
 // Keys of the stored forms, kept together so the client and tests agree.
-inline constexpr std::string_view kSettingsKey = "SvLgn#Cfg!2041";
-inline constexpr std::string_view kUserPasswordKey = "SvUsr$Pwd*7730";
+// User passwords: seven characters; the login settings file: eight.
+inline constexpr std::string_view kSettingsKey = "Lg#n5Cf!";
+inline constexpr std::string_view kUserPasswordKey = "Us$7rPw";
 // Completes keys shorter than four characters.
 inline constexpr std::string_view kCipherPad = "q7#K";

@@ -172,3 +172,9 @@ TEST(Cipher, DecryptEdgeCases) {
     EXPECT_THROW(DecryptText(stored.substr(0, stored.size() - 3), kSettingsKey), EXDataError);
     EXPECT_THROW(DecryptText("!", kSettingsKey), EXDataError);
 }
+
+TEST(Cipher, KeyLengths) {
+    EXPECT_EQ(kUserPasswordKey.size(), 7u);
+    EXPECT_EQ(kSettingsKey.size(), 8u);
+    EXPECT_EQ(kCipherPad.size(), 4u);
+}
