@@ -593,11 +593,19 @@ void TXDataServer::HandleCfg(TXServerConnection& c, const TXTCPPack& p) {
                 TXVersion v = engine->StoredVersion();
                 // A database without a stored version is reported as 0.0.0, so the client upgrades it.
                 const std::string text = v.Invalid ? "0.0.0" : VersionToStr(v);
-                SendTo(key, "CFG", "VERSION", Payload([&](TXData& o) {
-                           PutS(o, cfgName);
-                           PutBool(o, true);
-                           PutS(o, text);
-                       }));
+                std::string reply = Payload([&](TXData& o) {
+                    PutS(o, cfgName);
+                    PutBool(o, true);
+                    PutS(o, text);
+                });
+                // Remembered before the reply leaves, so an upgrade can tell what this client was told.
+                Post([this, key, cfg, seen = StrToVersion(text), reply = std::move(reply)]() mutable {
+                    auto it = mConnections.find(key);
+                    if (it == mConnections.end())
+                        return;
+                    it->second->seenVersions[Upper(cfg->Name())] = seen;
+                    Send(*it->second, "CFG", "VERSION", std::move(reply));
+                });
             } catch (const std::exception& e) {
                 ServerLog("configuration " + cfg->Name() + ": cannot read the version: " + e.what());
                 SendTo(key, "ERR", "CFGERROR", Payload([&](TXData& o) {
@@ -643,43 +651,8 @@ void TXDataServer::HandleCfg(TXServerConnection& c, const TXTCPPack& p) {
                 }
             }
         }
-    } else if (cmd == "SETVERSION") {
-        const std::string text = GetS(d);
-        const TXVersion v = StrToVersion(text);
-        const bool exclusive = !cfg->lockQueue.empty() && cfg->lockQueue.front() == key;
-        if (!exclusive || v.Invalid) {
-            ServerLog("connection " + std::to_string(c.id) + ": SETVERSION " + text + " of " + cfg->Name() +
-                      (exclusive ? " refused: not a version" : " refused: the configuration is not locked"));
-            Send(c, "CFG", "SETVERSION", Payload([&](TXData& o) {
-                     PutS(o, cfgName);
-                     PutBool(o, false);
-                 }));
-            return;
-        }
-        c.control->Post([this, key, cfg, cfgName, v] {
-            bool ok = false;
-            try {
-                auto engine = cfg->Engine();
-                if (!engine)
-                    throw std::runtime_error("the database is not open");
-                engine->StoreVersion(v);
-                ok = true;
-                ServerLog("configuration " + cfg->Name() + ": version set to " + VersionToStr(v));
-            } catch (const std::exception& e) {
-                ServerLog("configuration " + cfg->Name() + ": cannot store the version: " + e.what());
-            }
-            SendTo(key, "CFG", "SETVERSION", Payload([&](TXData& o) {
-                       PutS(o, cfgName);
-                       PutBool(o, ok);
-                       if (ok)
-                           PutS(o, VersionToStr(v));
-                   }));
-        });
-    } else { // UPGRADEBEGIN, UPGRADEEND
-        SendErr(c, "UPGRADE", Payload([&](TXData& o) {
-                    PutS(o, cfgName);
-                    PutS(o, "this data server cannot apply schema upgrades yet");
-                }));
+    } else { // UPGRADEBEGIN, UPGRADEEND, SETVERSION
+        HandleUpgrade(c, p, d, cfgName, cfg);
     }
 }
 

@@ -17,6 +17,7 @@
 class TXSemaphoreTable;
 class TXServerConfiguration;
 class TXWorkerPool;
+struct TXData;
 struct TXServerConnection;
 struct TXTCPPack;
 
@@ -57,6 +58,10 @@ private:
     void HandleAuth(TXServerConnection& c, const TXTCPPack& p);
     void HandleCfg(TXServerConnection& c, const TXTCPPack& p);
     void HandleSess(TXServerConnection& c, const TXTCPPack& p);
+    // UPGRADEBEGIN, UPGRADEEND and SETVERSION (the configuration is known and logged in).
+    void HandleUpgrade(TXServerConnection& c, const TXTCPPack& p, TXData& d, const std::string& cfgName,
+                       const std::shared_ptr<TXServerConfiguration>& cfg);
+    bool HoldsExclusive(const TXServerConnection& c, const TXServerConfiguration& cfg) const;
 
     std::shared_ptr<TXServerConfiguration> FindCfg(std::string_view name) const;
     // True when the connection passed CHECK for it; otherwise answers MUSTBELOGGED.

@@ -31,6 +31,9 @@ public:
 
     // Connection keys, head first; the head holds the configuration exclusively. I/O thread only.
     std::deque<uint64_t> lockQueue;
+    // Held by the worker that changes the database structure: a holder that dropped its connection
+    // may still be applying when the next one is granted the lock.
+    std::mutex upgradeMutex;
 
 private:
     TXConfigurationDef mDef;

@@ -2,6 +2,8 @@
 // One client connection as the I/O thread holds it. Only the I/O thread touches it; workers reach
 // it through its key, which (unlike the 16-bit wire id) is never reused.
 
+#include "foundation/UXVersion.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -35,4 +37,8 @@ struct TXServerConnection {
     std::map<int32_t, std::shared_ptr<TXServerSession>> sessions; // by SSID
     int32_t nextSsid = 1;
     std::shared_ptr<TXSerialQueue> control; // this connection's engine calls outside sessions
+    // By upper-cased configuration name: the version last reported to this connection, and the hash of
+    // the script of its last UPGRADEEND (remembered with the version its SETVERSION stores).
+    std::map<std::string, TXVersion> seenVersions;
+    std::map<std::string, std::string> endedScripts;
 };
