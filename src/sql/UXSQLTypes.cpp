@@ -4,7 +4,7 @@
 
 namespace {
 constexpr std::array<std::string_view, 7> kNames = {"sftUnknown", "sftString",   "sftInteger", "sftCurrency",
-                                                     "sftFloat",   "sftDateTime", "sftBlob"};
+                                                    "sftFloat",   "sftDateTime", "sftBlob"};
 }
 
 std::string_view SQLStructDataTypeName(TXSQLStructDataType t) {

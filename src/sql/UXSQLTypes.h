@@ -14,5 +14,5 @@ enum TXSQLStructDataType : int32_t {
     sftBlob = 6,
 };
 
-std::string_view SQLStructDataTypeName(TXSQLStructDataType t); // "sftString", ...
+std::string_view SQLStructDataTypeName(TXSQLStructDataType t);        // "sftString", ...
 TXSQLStructDataType SQLStructDataTypeFromName(std::string_view name); // sftUnknown when not known
