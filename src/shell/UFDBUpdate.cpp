@@ -87,8 +87,7 @@ void TFDBUpdate::Run(TLink link) {
         s.IdPrefix = "v102";
         for (size_t i = 0; i < kSystemRights.size(); ++i) {
             const TSystemRight& r = kSystemRights[i];
-            q.ClearSQL();
-            q.ClearParams();
+            TXSQL& q = s.SQL(); // a fresh statement after every Command
             q.SQLText = "INSERT INTO direito (codigo,nome,tipo,direitosistema, obs) values "
                         "(:codigo,:nome,:tipo,:direitosistema,:obs)";
             q.ParamString("codigo", r.codigo);
