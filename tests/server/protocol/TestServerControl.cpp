@@ -136,6 +136,37 @@ TEST_F(ServerTest, StoredVersionSurvivesARestart) {
     std::filesystem::remove_all(tmpl);
 }
 
+// VERSION is answered from what the server last read or stored: after each SETVERSION every
+// connection, and a VERSION sent right behind the SETVERSION without waiting, sees the new one.
+TEST_F(ServerTest, VersionIsNeverStaleAcrossConnections) {
+    Start();
+    TTestClient a(Port()), b(Port());
+    ASSERT_TRUE(Login(a, "SARVOLENTIS", ""));
+    ASSERT_TRUE(Login(b, "SARVOLENTIS", ""));
+    EXPECT_EQ(Version(a, "SARVOLENTIS"), "0.0.0");
+    EXPECT_EQ(Version(b, "SARVOLENTIS"), "0.0.0");
+    b.Send("CFG", "LOCK", CfgPayload("SARVOLENTIS"));
+    b.WaitFor("CFG", "LOCKEXCLUSIVE");
+    for (const std::string v : {"1.0.0", "1.0.1", "2.3.4"}) {
+        b.Send("CFG", "SETVERSION", Pack([&](TXData& d) {
+                   PutS(d, "SARVOLENTIS");
+                   PutS(d, v);
+               }));
+        EXPECT_EQ(Version(b, "SARVOLENTIS"), v) << "pipelined behind SETVERSION";
+        EXPECT_TRUE(CfgOk(b.WaitFor("CFG", "SETVERSION"), "SARVOLENTIS"));
+        EXPECT_EQ(Version(a, "SARVOLENTIS"), v);
+        EXPECT_EQ(Version(a, "sarvolentis"), v) << "any spelling of the name";
+    }
+    // A refused SETVERSION changes nothing.
+    a.Send("CFG", "SETVERSION", Pack([&](TXData& d) {
+               PutS(d, "SARVOLENTIS");
+               PutS(d, "9.9.9");
+           }));
+    EXPECT_FALSE(CfgOk(a.WaitFor("CFG", "SETVERSION"), "SARVOLENTIS"));
+    EXPECT_EQ(Version(a, "SARVOLENTIS"), "2.3.4");
+    EXPECT_EQ(Version(b, "SARVOLENTIS"), "2.3.4");
+}
+
 TEST_F(ServerTest, LockQueueAcrossConnectionsAndADroppedHolderPassesItOn) {
     Start();
     TTestClient a(Port()), b(Port()), c(Port());
@@ -172,7 +203,7 @@ TEST_F(ServerTest, LockQueueAcrossConnectionsAndADroppedHolderPassesItOn) {
     c.WaitFor("CFG", "LOCKEXCLUSIVE");
 }
 
-TEST_F(ServerTest, UpgradeRequestsAnswerTheUpgradeError) {
+TEST_F(ServerTest, UpgradeWithoutTheExclusiveLockAnswersTheUpgradeError) {
     Start();
     TTestClient c(Port());
     ASSERT_TRUE(Login(c, "SARVOLENTIS", ""));
