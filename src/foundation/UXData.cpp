@@ -73,7 +73,7 @@ char* GrowRoom(TXData& d, size_t n) {
             size = need - 1; // Pos was set beyond Size by hand
         }
     }
-    if (size > kMaxSize) {
+    if (size > kMaxSize || need > kMaxSize) { // the next Pos must fit as well
         throw EXDataError("Put error - pack too large");
     }
     if (static_cast<int64_t>(d.Data.size()) < size) {
@@ -191,7 +191,7 @@ void txdata_detail::PutVAny(TXData& d, const TXVariant& v) {
     }
 }
 
-std::string GetS(TXData& d) {
+std::string txdata_detail::GetSChecked(TXData& d) {
     const int32_t n = LoadLE<int32_t>(Take(d, 4, "GetS"));
     const int64_t valid = std::min<int64_t>(d.Size, static_cast<int64_t>(d.Data.size()));
     // A negative length is as malformed as an over-long one.

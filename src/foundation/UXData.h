@@ -52,7 +52,6 @@ int64_t GetI64(TXData& d);
 double GetCurr(TXData& d);
 int64_t GetCurrScaled(TXData& d);
 double GetE(TXData& d);
-std::string GetS(TXData& d);
 std::string GetS0(TXData& d);
 TXVariant GetV(TXData& d);
 
@@ -71,9 +70,11 @@ void DecodeDateTime(double dayNumber, int& year, int& month, int& day, int& hour
 // The fixed-size writers and readers are inline: a record is packed value by value in tight loops.
 namespace txdata_detail {
 
-char* GrowRoom(TXData& d, size_t n);                            // checks, grows by the rule, advances Pos
+// Checks, grows by the rule, advances Pos.
+char* GrowRoom(TXData& d, size_t n);
 const char* TakeChecked(TXData& d, size_t n, const char* what); // raises "<what> error - bigger than pack"
 TXVariant GetVAny(TXData& d);
+std::string GetSChecked(TXData& d); // GetS with every check and its error
 
 // Room for n bytes at Pos; the buffer grows to Size + n + Size div 2 whenever Size < Pos + n.
 inline char* Room(TXData& d, size_t n) {
@@ -112,6 +113,23 @@ inline const char* Take(TXData& d, size_t n, const char* what) {
         return d.Data.data() + (pos - 1);
     }
     return TakeChecked(d, n, what);
+}
+
+// Reads n bytes at Pos through get(p) and advances Pos, storing Pos after the slow path has joined, so
+// that the next reader keeps it in a register.
+template <typename F>
+inline auto Fetch(TXData& d, size_t n, const char* what, F&& get) {
+    const int64_t pos = d.Pos;
+    const char* p;
+    if (pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= d.Size &&
+        static_cast<size_t>(d.Size) <= d.Data.size()) [[likely]] {
+        p = d.Data.data() + (pos - 1);
+    } else {
+        p = TakeChecked(d, n, what);
+    }
+    auto v = get(p);
+    d.Pos = static_cast<int32_t>(pos + static_cast<int64_t>(n));
+    return v;
 }
 
 template <typename T>
@@ -215,23 +233,51 @@ inline void PutS(TXData& d, std::string_view v) {
     });
 }
 
+inline std::string GetS(TXData& d) {
+    const int64_t pos = d.Pos;
+    const int64_t size = d.Size;
+    if (pos >= 1 && pos + 3 <= size && static_cast<size_t>(size) <= d.Data.size()) [[likely]] {
+        const char* p = d.Data.data() + (pos - 1);
+        const int32_t n = txdata_detail::LoadLE<int32_t>(p);
+        if (n >= 0 && n <= size - pos - 3) [[likely]] {
+            // Short texts fit the string's own buffer; copying a fixed 15 bytes and cutting back is cheaper
+            // than a copy of variable length, when the record's buffer holds them.
+            // Pos is stored after the copy, whose allocation the compiler cannot see through.
+            if (n <= 15 && static_cast<size_t>(pos + 18) <= d.Data.size()) {
+                std::string s(p + 4, 15);
+                s.resize(static_cast<size_t>(n));
+                d.Pos = static_cast<int32_t>(pos + 4 + n);
+                return s;
+            }
+            std::string s(p + 4, static_cast<size_t>(n));
+            d.Pos = static_cast<int32_t>(pos + 4 + n);
+            return s;
+        }
+    }
+    return txdata_detail::GetSChecked(d);
+}
+
 inline uint8_t GetB(TXData& d) {
-    return static_cast<uint8_t>(*txdata_detail::Take(d, 1, "GetB"));
+    return txdata_detail::Fetch(d, 1, "GetB", [](const char* p) { return static_cast<uint8_t>(*p); });
 }
 inline bool GetBool(TXData& d) {
-    return *txdata_detail::Take(d, 1, "GetB") != 0;
+    return txdata_detail::Fetch(d, 1, "GetB", [](const char* p) { return *p != 0; });
 }
 inline int16_t GetW(TXData& d) {
-    return txdata_detail::LoadLE<int16_t>(txdata_detail::Take(d, 2, "GetW"));
+    return txdata_detail::Fetch(d, 2, "GetW",
+                                [](const char* p) { return txdata_detail::LoadLE<int16_t>(p); });
 }
 inline int32_t GetI(TXData& d) {
-    return txdata_detail::LoadLE<int32_t>(txdata_detail::Take(d, 4, "GetI"));
+    return txdata_detail::Fetch(d, 4, "GetI",
+                                [](const char* p) { return txdata_detail::LoadLE<int32_t>(p); });
 }
 inline int64_t GetI64(TXData& d) {
-    return txdata_detail::LoadLE<int64_t>(txdata_detail::Take(d, 8, "GetI64"));
+    return txdata_detail::Fetch(d, 8, "GetI64",
+                                [](const char* p) { return txdata_detail::LoadLE<int64_t>(p); });
 }
 inline int64_t GetCurrScaled(TXData& d) {
-    return txdata_detail::LoadLE<int64_t>(txdata_detail::Take(d, 8, "GetCurr"));
+    return txdata_detail::Fetch(d, 8, "GetCurr",
+                                [](const char* p) { return txdata_detail::LoadLE<int64_t>(p); });
 }
 inline double GetCurr(TXData& d) {
     return static_cast<double>(GetCurrScaled(d)) / 10000.0;
@@ -245,10 +291,10 @@ inline void PutCurr(TXData& d, double v) {
     PutCurrScaled(d, scaled);
 }
 
-inline double GetE(TXData& d) {
-    const char* p = txdata_detail::Take(d, 10, "GetE");
-    const uint64_t mant = txdata_detail::LoadLE<uint64_t>(p);
-    const uint16_t se = txdata_detail::LoadLE<uint16_t>(p + 8);
+namespace txdata_detail {
+inline double ExtendedAt(const char* p) {
+    const uint64_t mant = LoadLE<uint64_t>(p);
+    const uint16_t se = LoadLE<uint16_t>(p + 8);
     const int e = se & 0x7FFF;
     // Exactly a normal double: the integer bit set, the exponent in range, nothing below 53 bits.
     if ((mant >> 63) != 0 && e >= 16383 - 1022 && e <= 16383 + 1023 && (mant & 0x7FF) == 0) [[likely]] {
@@ -256,6 +302,11 @@ inline double GetE(TXData& d) {
                                      (static_cast<uint64_t>(e - 16383 + 1023) << 52) | ((mant << 1) >> 12));
     }
     return ExtendedToDouble(reinterpret_cast<const uint8_t*>(p));
+}
+} // namespace txdata_detail
+
+inline double GetE(TXData& d) {
+    return txdata_detail::Fetch(d, 10, "GetE", [](const char* p) { return txdata_detail::ExtendedAt(p); });
 }
 
 // 32-bit integers are by far the most common variants (keys, counts, codes).
