@@ -585,19 +585,33 @@ void TXDataServer::HandleCfg(TXServerConnection& c, const TXTCPPack& p) {
     const uint64_t key = c.key;
 
     if (cmd == "VERSION") {
-        c.control->Post([this, key, cfg, cfgName] {
+        // A database without a stored version is reported as 0.0.0, so the client upgrades it.
+        auto versionReply = [cfgName](const TXVersion& v, std::string& text) {
+            text = v.Invalid ? "0.0.0" : VersionToStr(v);
+            return Payload([&](TXData& o) {
+                PutS(o, cfgName);
+                PutBool(o, true);
+                PutS(o, text);
+            });
+        };
+        // Known: answered here, without two thread hand-offs per request.
+        if (TXVersion v; cfg->CachedVersion(v)) {
+            std::string text;
+            std::string reply = versionReply(v, text);
+            c.seenVersions[canon] = StrToVersion(text);
+            Send(c, "CFG", "VERSION", std::move(reply));
+            return;
+        }
+        c.control->Post([this, key, cfg, cfgName, versionReply] {
             auto engine = cfg->Engine();
             try {
                 if (!engine)
                     throw std::runtime_error("the database is not open");
+                const uint64_t stamp = cfg->VersionStamp();
                 TXVersion v = engine->StoredVersion();
-                // A database without a stored version is reported as 0.0.0, so the client upgrades it.
-                const std::string text = v.Invalid ? "0.0.0" : VersionToStr(v);
-                std::string reply = Payload([&](TXData& o) {
-                    PutS(o, cfgName);
-                    PutBool(o, true);
-                    PutS(o, text);
-                });
+                cfg->OfferVersion(stamp, v);
+                std::string text;
+                std::string reply = versionReply(v, text);
                 // Remembered before the reply leaves, so an upgrade can tell what this client was told.
                 Post([this, key, cfg, seen = StrToVersion(text), reply = std::move(reply)]() mutable {
                     auto it = mConnections.find(key);

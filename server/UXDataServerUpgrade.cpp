@@ -69,13 +69,22 @@ void TXDataServer::HandleUpgrade(TXServerConnection& c, const TXTCPPack& p, TXDa
             scriptHash = it->second;
             c.endedScripts.erase(it);
         }
-        c.control->Post([this, key, cfg, cfgName, v, scriptHash] {
+        const uint64_t versionToken = cfg->BeginVersionStore();
+        c.control->Post([this, key, cfg, cfgName, v, scriptHash, versionToken] {
             bool ok = false;
             try {
                 auto engine = cfg->Engine();
-                if (!engine)
+                if (!engine) {
+                    cfg->EndVersionStore(versionToken, nullptr);
                     throw std::runtime_error("the database is not open");
-                engine->StoreVersion(v);
+                }
+                try {
+                    engine->StoreVersion(v);
+                } catch (...) {
+                    cfg->EndVersionStore(versionToken, nullptr);
+                    throw;
+                }
+                cfg->EndVersionStore(versionToken, &v);
                 ok = true;
                 ServerLog("configuration " + cfg->Name() + ": version set to " + VersionToStr(v));
                 if (!scriptHash.empty()) {
@@ -139,7 +148,9 @@ void TXDataServer::HandleUpgrade(TXServerConnection& c, const TXTCPPack& p, TXDa
         request.seen.Invalid = true;
     ServerLog(who + ": upgrading " + cfg->Name() + " (script of " + std::to_string(request.script.size()) +
               " bytes, flags " + (request.keepData ? "1" : "0") + (request.backup ? "1" : "0") + ")");
-    c.control->Post([this, key, cfg, cfgName, who, request = std::move(request)] {
+    // The upgrade works on the XDS_ tables: the cached version is read again afterwards.
+    const uint64_t versionToken = cfg->BeginVersionStore();
+    c.control->Post([this, key, cfg, cfgName, who, versionToken, request = std::move(request)] {
         TXUpgradeResult r;
         if (auto engine = cfg->Engine()) {
             std::lock_guard lock(cfg->upgradeMutex);
@@ -147,10 +158,16 @@ void TXDataServer::HandleUpgrade(TXServerConnection& c, const TXTCPPack& p, TXDa
             TXSchemaUpgrade upgrade(*engine, path, [&](const std::string& message) {
                 SendTo(key, "CFG", "UPGRADEMSG", CfgAndText(cfgName, message));
             });
-            r = upgrade.Begin(request);
+            try {
+                r = upgrade.Begin(request);
+            } catch (...) {
+                cfg->EndVersionStore(versionToken, nullptr);
+                throw;
+            }
         } else {
             r.error = "the database is not open";
         }
+        cfg->EndVersionStore(versionToken, nullptr);
         if (!r.ok) {
             ServerLog("configuration " + cfg->Name() + ": upgrade by " + who + " failed: " + r.error);
             SendTo(key, "ERR", "UPGRADE", CfgAndText(cfgName, r.error));

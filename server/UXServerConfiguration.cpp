@@ -50,4 +50,44 @@ void TXServerConfiguration::Close() {
     std::lock_guard lock(mMutex);
     mEngine.reset();
     mState = TXState::Closed;
+    mVersionKnown = false;
+    ++mVersionGen;
+}
+
+bool TXServerConfiguration::CachedVersion(TXVersion& v) const {
+    std::lock_guard lock(mMutex);
+    if (mState != TXState::Open || !mVersionKnown)
+        return false;
+    v = mVersion;
+    return true;
+}
+
+uint64_t TXServerConfiguration::BeginVersionStore() {
+    std::lock_guard lock(mMutex);
+    ++mVersionStores;
+    mVersionKnown = false;
+    return ++mVersionGen;
+}
+
+void TXServerConfiguration::EndVersionStore(uint64_t token, const TXVersion* stored) {
+    std::lock_guard lock(mMutex);
+    --mVersionStores;
+    // Another store that began meanwhile may have committed before this one: trust neither.
+    mVersionKnown = stored && mVersionStores == 0 && mVersionGen == token;
+    if (mVersionKnown)
+        mVersion = *stored;
+    ++mVersionGen;
+}
+
+uint64_t TXServerConfiguration::VersionStamp() const {
+    std::lock_guard lock(mMutex);
+    return mVersionGen;
+}
+
+void TXServerConfiguration::OfferVersion(uint64_t stamp, const TXVersion& v) {
+    std::lock_guard lock(mMutex);
+    if (mVersionGen != stamp || mVersionStores != 0)
+        return;
+    mVersionKnown = true;
+    mVersion = v;
 }
