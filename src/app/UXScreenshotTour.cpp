@@ -1,9 +1,9 @@
 #include "app/UXScreenshotTour.h"
 
+#include "foundation/UXAppFolder.h"
 #include "shell/UFMain.h"
 #include "shell/UFXDBUpdate.h"
 #include "shell/UFXLogin.h"
-#include "foundation/UXAppFolder.h"
 #include "shell/UXDBUpgrade.h"
 #include "shell/UXLoginSettings.h"
 #include "shell/UXShellUser.h"
@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -32,7 +33,8 @@ TXScreenshotTour* TXScreenshotTour::FromEnvironment(TFMain& main, QObject* paren
         settings.Port = port.toStdString();
         settings.UseIPSeek = false;
         if (!settings.Save(TXLoginSettings::FilePath(AppFolder(), main.ConfigurationName())))
-            Log(QStringLiteral("cannot write the login settings in %1").arg(QString::fromStdString(AppFolder())));
+            Log(QStringLiteral("cannot write the login settings in %1")
+                    .arg(QString::fromStdString(AppFolder())));
     }
     return new TXScreenshotTour(main, folder, qEnvironmentVariableIsEmpty("SV_SCREENSHOT_KEEP"), parent);
 }
@@ -41,6 +43,7 @@ TXScreenshotTour::TXScreenshotTour(TFMain& main, const QString& folder, bool qui
     : QObject(parent), mMain(main), mFolder(folder), mQuitWhenDone(quitWhenDone),
       mStart(std::chrono::steady_clock::now()) {
     QDir().mkpath(mFolder);
+    Log(QStringLiteral("platform %1, pictures in %2").arg(QGuiApplication::platformName(), mFolder));
     mTimer.setInterval(kPollMs);
     connect(&mTimer, &QTimer::timeout, this, &TXScreenshotTour::Poll);
     mTimer.start();
@@ -75,7 +78,8 @@ bool TXScreenshotTour::HandleMessageBox() {
             continue;
         mAnswered = box;
         const QString text = box->text();
-        Log(QStringLiteral("message: %1").arg(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" / "))));
+        Log(QStringLiteral("message: %1")
+                .arg(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" / "))));
         if (text.contains(QString::fromUtf8("Login permitido devido à falta de usuários cadastrados")))
             Save(box, "login-warning.png");
         else
@@ -147,6 +151,10 @@ void TXScreenshotTour::Poll() {
     TFXLogin* login = TFXLogin::Current();
     switch (mStage) {
     case tsWaitLoginReady:
+        if (login && login->isVisible() && !mLoginSeen) {
+            mLoginSeen = true;
+            Log(QStringLiteral("login shown"));
+        }
         // Ready for the user once the version check (and any upgrade) is behind it.
         if (!login || !login->isVisible() || !login->LoginButton()->isEnabled() ||
             login->PanelState() != lpsReady)
@@ -163,13 +171,13 @@ void TXScreenshotTour::Poll() {
         }
         if (login->height() != login->TargetHeight())
             return;
+        login->UserEdit()->setText(UserCode);
+        login->PasswordEdit()->setText(Password);
         login->Pages()->setCurrentIndex(0);
         Save(login, "login-dataserver.png");
         login->Pages()->setCurrentIndex(1);
         Save(login, "login-dbconfig.png");
         login->Pages()->setCurrentIndex(0);
-        login->UserEdit()->setText(UserCode);
-        login->PasswordEdit()->setText(Password);
         Log(QStringLiteral("logging in as %1").arg(UserCode));
         QTimer::singleShot(0, login, [login] { login->StartUserLogin(); });
         mStage = tsWaitLogged;

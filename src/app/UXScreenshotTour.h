@@ -44,6 +44,7 @@ private:
     QString mFolder;
     bool mQuitWhenDone;
     TStage mStage = tsWaitLoginReady;
+    bool mLoginSeen = false;
     bool mUpgradeSeen = false;
     bool mUpgradeDone = false;
     QPointer<QWidget> mAnswered; // the message box whose answer is on its way

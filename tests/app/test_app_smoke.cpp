@@ -33,15 +33,19 @@ std::string ReadAll(const fs::path& p) {
 // One run of the client with stdout and stderr in a file; killed by PID if the test gives up.
 class ClientProcess {
 public:
-    ClientProcess(const fs::path& home, const fs::path& shots, bool keep, const fs::path& log) : mLog(log) {
+    ClientProcess(const fs::path& home, const fs::path& shots, bool keep, const fs::path& log,
+                  std::vector<std::string> params = {})
+        : mLog(log) {
         const char* build = std::getenv("SV_BUILD_DIR");
         if (!build)
             throw std::runtime_error("SV_BUILD_DIR is not set");
         std::vector<std::string> args{std::string(build) + "/src/app/sarvolentis"};
+        args.insert(args.end(), params.begin(), params.end());
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string v = *e;
-            if (v.rfind("SARVOLENTIS_HOME=", 0) && v.rfind("SV_SCREENSHOT_", 0) && v.rfind("QT_QPA_PLATFORM=", 0))
+            if (v.rfind("SARVOLENTIS_HOME=", 0) && v.rfind("SV_SCREENSHOT_", 0) &&
+                v.rfind("QT_QPA_PLATFORM=", 0))
                 env.push_back(v);
         }
         env.push_back("QT_QPA_PLATFORM=offscreen");
@@ -160,6 +164,18 @@ TEST_F(AppSmoke, FirstStartUpgradesLogsInAndEndsOnSigtermThenSecondStartNeedsNoU
     EXPECT_TRUE(WIFEXITED(client.Status()) && WEXITSTATUS(client.Status()) == 0) << client.Output();
     EXPECT_TRUE(fs::exists(shots2 / "main.png")) << client.Output();
     EXPECT_FALSE(fs::exists(shots2 / "upgrade.png")) << client.Output();
+}
+
+// WAIT: the login comes up without connecting; a SIGTERM then ends the program through the login.
+TEST_F(AppSmoke, WaitStartsWithoutConnectingAndEndsOnSigtermFromTheLogin) {
+    ClientProcess client(mHome, mHome / "shots", /*keep=*/true, mHome / "wait.log", {"WAIT"});
+    ASSERT_TRUE(client.WaitForOutput("screenshot: login shown", std::chrono::seconds(30))) << client.Output();
+    // Connected, a fresh database would be upgrading well within this time.
+    EXPECT_FALSE(client.WaitForOutput("screenshot: saved", std::chrono::seconds(1))) << client.Output();
+    client.Signal(SIGTERM);
+    ASSERT_TRUE(client.Exited(std::chrono::seconds(20))) << client.Output();
+    EXPECT_TRUE(WIFEXITED(client.Status()) && WEXITSTATUS(client.Status()) == 0) << client.Output();
+    EXPECT_FALSE(fs::exists(mHome / "shots" / "upgrade.png"));
 }
 
 } // namespace
