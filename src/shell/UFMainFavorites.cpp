@@ -51,7 +51,6 @@ void TFMain::BuildFavorites() {
         });
         mButtons.push_back(b);
     }
-    mPMainInternal->setMinimumHeight(20 + kFavoriteCount * 24);
 }
 
 QToolButton* TFMain::FavoriteButton(int n) const {
