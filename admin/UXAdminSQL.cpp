@@ -1,11 +1,12 @@
 #include "admin/UXAdminSQL.h"
 
+#include "admin/UXAdminDialogs.h"
+
 #include "dataserver/UXDataClient.h"
 #include "dataserver/UXSQLSessionGUI.h"
 #include "dataserver/UXTCPClientPack.h"
 #include "foundation/UCp1252.h"
 #include "foundation/UXData.h"
-#include "foundation/UXDialogs.h"
 #include "foundation/UXText.h"
 
 #include <QCoreApplication>
@@ -21,32 +22,6 @@
 namespace {
 
 constexpr const char* kProgram = "sarvolentis-admin";
-
-// Texts the components would show in a dialog: on stderr, and the run fails.
-class TXStderrDialogs : public TXDialogService {
-public:
-    explicit TXStderrDialogs(std::ostream& err) : mErr(err) {}
-    bool Failed = false;
-    void Message(TXMsgDlgType, const std::string& text) override {
-        mErr << kProgram << ": " << Cp1252ToUtf8(text) << "\n";
-        Failed = true;
-    }
-    TXMsgDlgBtn Ask(const std::string& text, TXMsgDlgType kind, TXMsgDlgButtons, TXMsgDlgBtn d) override {
-        Message(kind, text);
-        return d;
-    }
-    std::string OpenFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
-    bool StartProgram(const std::string&, const std::vector<std::string>&) override { return false; }
-
-private:
-    std::ostream& mErr;
-};
 
 bool ParseInt(std::string_view s, int64_t& v) {
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -349,7 +324,7 @@ int TXAdminSQL::Run(const TXAdminSQLOptions& o, std::ostream& out, std::ostream&
         err << kProgram << ": " << text << "\n";
         return 1;
     };
-    TXStderrDialogs dialogs(err);
+    TXAdminDialogs dialogs(err);
     TXDialogServiceScope scope(dialogs);
 
     TXTCPClientPack pack;

@@ -1,5 +1,6 @@
 // sarvolentis-admin: command-line client of the data server for administrators and scripts.
 #include "admin/UXAdminSQL.h"
+#include "admin/UXAdminUpgrade.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +13,9 @@ namespace {
 const char* kUsage = "usage: sarvolentis-admin COMMAND [options]\n"
                      "\n"
                      "commands:\n"
-                     "  sql     run one SQL statement on the data server (sarvolentis-admin sql --help)\n";
+                     "  sql      run one SQL statement on the data server (sarvolentis-admin sql --help)\n"
+                     "  upgrade  bring configurations up to this program's schema version\n"
+                     "           (sarvolentis-admin upgrade --help)\n";
 
 } // namespace
 
@@ -38,6 +41,21 @@ int main(int argc, char** argv) {
         }
         QCoreApplication app(argc, argv);
         return TXAdminSQL::Run(o, std::cout, std::cerr);
+    }
+    if (command == "upgrade") {
+        TXAdminUpgradeOptions o;
+        std::string error;
+        bool help = false;
+        if (!TXAdminUpgrade::Parse(args, o, error, help)) {
+            std::cerr << "sarvolentis-admin upgrade: " << error << "\n" << TXAdminUpgrade::Help();
+            return 2;
+        }
+        if (help) {
+            std::cout << TXAdminUpgrade::Help();
+            return 0;
+        }
+        QCoreApplication app(argc, argv);
+        return TXAdminUpgrade::Run(o, std::cout, std::cerr);
     }
     std::cerr << "sarvolentis-admin: unknown command " << command << "\n" << kUsage;
     return 2;
