@@ -1,5 +1,7 @@
 #include "server/UXServerOptions.h"
 
+#include "foundation/UCp1252.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -118,8 +120,9 @@ std::vector<TXConfigurationDef> ParseConfigurations(const std::string& json, con
             return item[key].get<std::string>();
         };
         TXConfigurationDef c;
-        c.name = text("name", true);
-        c.password = text("password", false);
+        // JSON is UTF-8; names and passwords travel as Windows-1252 bytes on the wire.
+        c.name = Utf8ToCp1252(text("name", true));
+        c.password = Utf8ToCp1252(text("password", false));
         c.engine = text("engine", false);
         c.location = text("location", false);
         if (c.name.empty() || c.name.size() > 255)

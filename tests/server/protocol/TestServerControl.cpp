@@ -75,6 +75,14 @@ TEST_F(ServerTest, CheckVerifiesScrambledPasswordsAndLogoutForgetsThem) {
     EXPECT_EQ(GetS(e2), "SARVOLENTIS");
 }
 
+TEST_F(ServerTest, AccentedPasswordsOfTheConfigurationFileMatchTheWireBytes) {
+    // The file is UTF-8; the client scrambles Windows-1252 bytes.
+    Start({{"SARVOLENTIS", ""}, {"CAMPO", "S\u00eanha\u00e7"}});
+    TTestClient c(Port());
+    EXPECT_FALSE(Login(c, "CAMPO", "S\xc3\xaanha\xc3\xa7"));
+    EXPECT_TRUE(Login(c, "CAMPO", "S\xeanha\xe7"));
+}
+
 TEST_F(ServerTest, FreshDatabaseReportsVersionZeroAndSetVersionNeedsTheExclusiveLock) {
     Start();
     TTestClient c(Port());
