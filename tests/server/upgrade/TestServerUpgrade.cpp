@@ -389,7 +389,9 @@ TEST_F(UpgradeTest, FailureHalfWayLeavesTheDatabaseAsItWas) {
     TSess s(c, 1);
     // An older CODLOCAL whose rows break the unique index the script adds last; before it come every
     // other table and the columns CODLOCAL lacks.
-    ASSERT_EQ(s.Exec("CREATE TABLE CODLOCAL (ID INTEGER NOT NULL, CODIGO VARCHAR(20))"), "");
+    ASSERT_EQ(s.Exec("CREATE TABLE CODLOCAL (ID INTEGER NOT NULL, CODIGO VARCHAR(20), CONSTRAINT XPKCODLOCAL "
+                     "PRIMARY KEY (ID))"),
+              "");
     ASSERT_EQ(s.Exec("INSERT INTO CODLOCAL (ID, CODIGO) VALUES (1, 'X')"), "");
     ASSERT_EQ(s.Exec("INSERT INTO CODLOCAL (ID, CODIGO) VALUES (2, 'X')"), "");
     const TCatalog before = ReadCatalog(s);
