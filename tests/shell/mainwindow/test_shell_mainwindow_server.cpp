@@ -48,7 +48,7 @@ protected:
     TXSQLSessionGUI& Helper() {
         if (!helper) {
             helper = std::make_unique<TXSQLSessionGUI>();
-            helper->OP = "teste";
+            helper->OP = "geral";
             helper->DC = &main->DC();
             helper->OnCommand = [this](TXSQLSessionGUI&, const std::string& id) { done.push_back(id); };
             helper->OnSelect = [this](TXSQLSessionGUI&, const std::string& id, TXSQL& sql) {
@@ -59,8 +59,12 @@ protected:
             helper->OnSQLError = [this](TXSQLSessionGUI&, const std::string& id, const std::string& e) {
                 done.push_back(id + " error " + e);
             };
+            helper->OnCreateError = [this](TXSQLSessionGUI&, const std::string& e) {
+                done.push_back("create error " + e);
+            };
             helper->Loaded();
-            EXPECT_TRUE(WaitFor([&] { return helper->Ready(); }));
+            EXPECT_TRUE(WaitFor([&] { return helper->Ready(); }))
+                << (done.empty() ? std::string() : done.back());
         }
         return *helper;
     }
@@ -79,6 +83,7 @@ protected:
     std::string Stored() {
         selected.clear();
         EXPECT_TRUE(Run("read", "select favoritos from usuario where codigo='ANA'", true));
+        Helper().FreeSQL("read");
         return selected;
     }
 
