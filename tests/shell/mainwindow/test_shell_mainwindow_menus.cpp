@@ -187,6 +187,33 @@ TEST(MainMenu, ChoosingAnEntryOpensItsScreenAndLogoutReturnsToTheLogin) {
         << "nothing to choose while logged out";
 }
 
+TEST(MainMenu, EveryRightForTheFirstLoginUntilTheRightsAreLoadedAgain) {
+    TXUserRights rights;
+    rights.AddScreenRights("LCULTURA", "CON");
+    rights.GrantAll();
+    for (const char* code : {"MEN", "ADM", "INC", "GCU"})
+        EXPECT_TRUE(rights.HasRight("QUALQUER", code)) << code;
+    EXPECT_EQ(rights.ScreenCodes("LCULTURA"), nullptr) << "granting all starts from empty lists";
+    rights.ClearRights();
+    EXPECT_FALSE(rights.AllGranted());
+    EXPECT_FALSE(rights.HasRight("QUALQUER", "MEN"));
+}
+
+TEST(MainMenu, UpdateActionNeedsTheUpdateWindow) {
+    int shown = 0;
+    ShellHooks().ShowAppUpdate = [&shown](TFXMain&) { ++shown; };
+    {
+        LoggedMain m([](TXUserRights& r) { r.GrantAll(); });
+        ASSERT_NE(m.login, nullptr);
+        TXAction* update = m.main.ALMain().Find("LAPPUPDATE");
+        EXPECT_TRUE(update->Visible);
+        update->Execute();
+        EXPECT_EQ(shown, 1);
+        EXPECT_FALSE(m.main.ALMain().Find("LLOTELAB")->Visible) << "no handler: never shown";
+    }
+    ShellHooks().ShowAppUpdate = nullptr;
+}
+
 // ---- favourites: the model ------------------------------------------------------------------------
 
 struct EditCase {
