@@ -1,5 +1,6 @@
 #include "server/engines/UXEngineSQLite.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -30,6 +31,11 @@ public:
     TXStmt(const TXStmt&) = delete;
     TXStmt& operator=(const TXStmt&) = delete;
     sqlite3_stmt* get() const { return mS; }
+    sqlite3_stmt* release() {
+        sqlite3_stmt* s = mS;
+        mS = nullptr;
+        return s;
+    }
 
 private:
     sqlite3_stmt* mS;
@@ -163,7 +169,11 @@ public:
             throw;
         }
     }
-    ~TXSQLiteConnection() override { sqlite3_close(mDb); }
+    ~TXSQLiteConnection() override {
+        for (auto& c : mCache)
+            sqlite3_finalize(c.stmt);
+        sqlite3_close(mDb);
+    }
 
     // IMMEDIATE takes the write lock at once (waiting on the busy timeout), so a transaction never meets
     // a stale snapshot half way through.
@@ -189,31 +199,15 @@ public:
     bool InTransaction() const override { return sqlite3_get_autocommit(mDb) == 0; }
 
     TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params) override {
-        const std::string text = Cp1252ToUtf8(sql);
-        const char* p = text.c_str();
-        const char* end = p + text.size();
-        sqlite3_stmt* raw = nullptr;
-        const char* tail = nullptr;
-        // Leading blanks and comments give no statement.
-        while (p < end) {
-            if (sqlite3_prepare_v2(mDb, p, static_cast<int>(end - p), &raw, &tail) != SQLITE_OK)
-                throw EXEngineError(ErrorText(mDb));
-            p = tail;
-            if (raw)
-                break;
-        }
-        if (!raw)
-            throw EXEngineError("empty statement");
-        TXStmt st(raw);
-        for (const char* q = p; q < end;) {
-            sqlite3_stmt* more = nullptr;
-            if (sqlite3_prepare_v2(mDb, q, static_cast<int>(end - q), &more, &tail) != SQLITE_OK)
-                throw EXEngineError(ErrorText(mDb));
-            sqlite3_finalize(more);
-            if (more)
-                throw EXEngineError("only one statement per command");
-            q = tail;
-        }
+        sqlite3_stmt* raw = Prepared(sql);
+        // Back to the cache reset and unbound, whatever happens below.
+        struct TXReset {
+            sqlite3_stmt* s;
+            ~TXReset() {
+                sqlite3_reset(s);
+                sqlite3_clear_bindings(s);
+            }
+        } reset{raw};
         std::vector<std::string> texts; // converted text kept alive while the statement runs
         texts.reserve(static_cast<size_t>(sqlite3_bind_parameter_count(raw)));
         Bind(raw, params, texts);
@@ -269,6 +263,57 @@ public:
     }
 
 private:
+    // Screens send the same few statements over and over (a chain of INSERTs, the same lookup): they
+    // are compiled once per connection and kept, most recently used first.
+    struct TXCached {
+        std::string sql;
+        sqlite3_stmt* stmt;
+    };
+    static constexpr size_t kCacheSize = 16;
+
+    sqlite3_stmt* Prepared(std::string_view sql) {
+        for (size_t i = 0; i < mCache.size(); ++i) {
+            if (mCache[i].sql == sql) {
+                if (i > 0)
+                    std::rotate(mCache.begin(), mCache.begin() + static_cast<std::ptrdiff_t>(i),
+                                mCache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+                return mCache.front().stmt;
+            }
+        }
+        const std::string text = Cp1252ToUtf8(sql);
+        const char* p = text.c_str();
+        const char* end = p + text.size();
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        // Leading blanks and comments give no statement.
+        while (p < end) {
+            if (sqlite3_prepare_v3(mDb, p, static_cast<int>(end - p), SQLITE_PREPARE_PERSISTENT, &raw,
+                                   &tail) != SQLITE_OK)
+                throw EXEngineError(ErrorText(mDb));
+            p = tail;
+            if (raw)
+                break;
+        }
+        if (!raw)
+            throw EXEngineError("empty statement");
+        TXStmt st(raw);
+        for (const char* q = p; q < end;) {
+            sqlite3_stmt* more = nullptr;
+            if (sqlite3_prepare_v2(mDb, q, static_cast<int>(end - q), &more, &tail) != SQLITE_OK)
+                throw EXEngineError(ErrorText(mDb));
+            sqlite3_finalize(more);
+            if (more)
+                throw EXEngineError("only one statement per command");
+            q = tail;
+        }
+        if (mCache.size() >= kCacheSize) {
+            sqlite3_finalize(mCache.back().stmt);
+            mCache.pop_back();
+        }
+        mCache.insert(mCache.begin(), TXCached{std::string(sql), st.release()});
+        return raw;
+    }
+
     void Exec(const char* sql) {
         char* err = nullptr;
         if (sqlite3_exec(mDb, sql, nullptr, nullptr, &err) != SQLITE_OK) {
@@ -337,6 +382,7 @@ private:
     }
 
     sqlite3* mDb = nullptr;
+    std::vector<TXCached> mCache;
 };
 
 } // namespace
