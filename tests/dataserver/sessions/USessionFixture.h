@@ -9,15 +9,14 @@
 #include "dataserver/UXTCPClientPack.h"
 #include "foundation/UXDialogs.h"
 #include "support/UDataServerProcess.h"
+#include "support/UPgDatabase.h"
 
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 #include <nlohmann/json.hpp>
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 inline bool UsePostgres() {
@@ -28,41 +27,6 @@ inline bool UsePostgres() {
 inline std::string Ddl(const std::string& sqlite, const std::string& postgres) {
     return UsePostgres() ? postgres : sqlite;
 }
-
-// A database of its own in the cluster of SV_PG_CONNINFO, dropped at the end.
-class TPgDatabase {
-public:
-    TPgDatabase() {
-        static int counter = 0;
-        mName = "sv_sessions_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-        Run("CREATE DATABASE " + mName);
-    }
-    ~TPgDatabase() {
-        try {
-            Run("DROP DATABASE IF EXISTS " + mName + " WITH (FORCE)");
-        } catch (...) {
-        }
-    }
-    std::string Conninfo() const { return std::string(std::getenv("SV_PG_CONNINFO")) + " dbname=" + mName; }
-
-private:
-    static void Run(const std::string& sql) {
-        PGconn* c = PQconnectdb(std::getenv("SV_PG_CONNINFO"));
-        if (PQstatus(c) != CONNECTION_OK) {
-            std::string e = PQerrorMessage(c);
-            PQfinish(c);
-            throw std::runtime_error(e);
-        }
-        PGresult* r = PQexec(c, sql.c_str());
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-        std::string e = PQerrorMessage(c);
-        PQclear(r);
-        PQfinish(c);
-        if (!ok)
-            throw std::runtime_error(e);
-    }
-    std::string mName;
-};
 
 // Every text shown is recorded; no dialog ever opens.
 class TRecordingDialogs : public TXDialogService {
@@ -243,7 +207,7 @@ protected:
         DataServerOptions o;
         nlohmann::json cfg{{"name", "SARVOLENTIS"}, {"password", ""}};
         if (UsePostgres()) {
-            mPg = std::make_unique<TPgDatabase>();
+            mPg = std::make_unique<TPgDatabase>("sv_sessions");
             cfg["engine"] = "postgres";
             cfg["location"] = mPg->Conninfo();
         } else {

@@ -7,9 +7,9 @@
 #include "foundation/UXCipher.h"
 #include "sql/UXSQLWire.h"
 #include "support/UDataServerProcess.h"
+#include "support/UPgDatabase.h"
 
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -20,41 +20,6 @@ inline bool UsePostgres() {
     const char* e = std::getenv("SV_SERVER_ENGINE");
     return e && std::string(e) == "postgres";
 }
-
-// One throwaway database, created from the cluster of SV_PG_CONNINFO and dropped at the end.
-class TPgDatabase {
-public:
-    TPgDatabase() {
-        static int counter = 0;
-        mName = "sv_server_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
-        Run("CREATE DATABASE " + mName);
-    }
-    ~TPgDatabase() {
-        try {
-            Run("DROP DATABASE IF EXISTS " + mName + " WITH (FORCE)");
-        } catch (...) {
-        }
-    }
-    std::string Conninfo() const { return std::string(std::getenv("SV_PG_CONNINFO")) + " dbname=" + mName; }
-
-private:
-    static void Run(const std::string& sql) {
-        PGconn* c = PQconnectdb(std::getenv("SV_PG_CONNINFO"));
-        if (PQstatus(c) != CONNECTION_OK) {
-            std::string e = PQerrorMessage(c);
-            PQfinish(c);
-            throw std::runtime_error(e);
-        }
-        PGresult* r = PQexec(c, sql.c_str());
-        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-        std::string e = PQerrorMessage(c);
-        PQclear(r);
-        PQfinish(c);
-        if (!ok)
-            throw std::runtime_error(e);
-    }
-    std::string mName;
-};
 
 struct TCfg {
     std::string name;
@@ -88,7 +53,7 @@ protected:
                 j["engine"] = "postgres";
                 j["location"] = databases.back()->Conninfo();
             } else if (UsePostgres()) {
-                databases.push_back(std::make_unique<TPgDatabase>());
+                databases.push_back(std::make_unique<TPgDatabase>("sv_server"));
                 j["engine"] = "postgres";
                 j["location"] = databases.back()->Conninfo();
             } else {
