@@ -1,7 +1,8 @@
 #include "update/UXFTP.h"
 
 #include "UEventWait.h"
-#include "UPeerProcess.h"
+#include "UTempFolder.h"
+#include "support/UPeerProcess.h"
 
 #include <QBuffer>
 

@@ -2,7 +2,8 @@
 #include "update/UXIPSeek.h"
 
 #include "UEventWait.h"
-#include "UPeerProcess.h"
+#include "UTempFolder.h"
+#include "support/UPeerProcess.h"
 
 #include <QBuffer>
 
