@@ -1,6 +1,7 @@
 #include "update/UXFTP.h"
 
 #include "UEventWait.h"
+#include "USharedPeersTest.h"
 #include "UTempFolder.h"
 #include "support/UPeerProcess.h"
 
@@ -82,17 +83,7 @@ struct Peers {
 
 Peers* gPeers = nullptr;
 
-class FtpTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!gPeers)
-            gPeers = new Peers();
-    }
-    static void TearDownTestSuite() {
-        delete gPeers;
-        gPeers = nullptr;
-    }
-};
+class FtpTest : public SharedPeersTest<Peers, gPeers> {};
 
 // Records the events of one component, as "connect", "error:fopSize:550" and so on; progress
 // notices are counted apart. After each recorded event the next scripted step runs, from inside the

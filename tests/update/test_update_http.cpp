@@ -2,6 +2,7 @@
 #include "update/UXIPSeek.h"
 
 #include "UEventWait.h"
+#include "USharedPeersTest.h"
 #include "UTempFolder.h"
 #include "support/UPeerProcess.h"
 
@@ -64,16 +65,8 @@ struct Peers {
 
 Peers* gPeers = nullptr;
 
-class HttpTest : public ::testing::Test {
+class HttpTest : public SharedPeersTest<Peers, gPeers> {
 protected:
-    static void SetUpTestSuite() {
-        if (!gPeers)
-            gPeers = new Peers();
-    }
-    static void TearDownTestSuite() {
-        delete gPeers;
-        gPeers = nullptr;
-    }
     void SetUp() override { gPeers->TakeRequests(); }
 };
 
