@@ -86,9 +86,12 @@ TXDataServer::TXDataServer(TXServerOptions options)
 }
 
 TXDataServer::~TXDataServer() {
-    for (auto& [key, c] : mConnections)
+    for (auto& [key, c] : mConnections) {
+        std::lock_guard lock(c->outlet->mutex);
+        c->outlet->fd = -1;
         if (c->fd >= 0)
             close(c->fd);
+    }
     mPool->Shutdown();
     if (mListenFd >= 0)
         close(mListenFd);
@@ -228,9 +231,10 @@ void TXDataServer::Run() {
         // Replies queued by this round go out now.
         std::vector<uint64_t> overflowed;
         for (auto& [key, c] : mConnections) {
-            if (c->outPos < c->out.size() && !c->wantWrite)
-                Flush(*c);
-            if (c->overflow)
+            std::lock_guard lock(c->outlet->mutex);
+            if (c->outlet->outPos < c->outlet->out.size() && !c->outlet->wantWrite)
+                FlushLocked(*c->outlet);
+            if (c->outlet->overflow)
                 overflowed.push_back(key);
         }
         for (uint64_t key : overflowed)
@@ -324,6 +328,9 @@ void TXDataServer::AcceptAll() {
         c->lastReceived = TXClock::now();
         c->nextKeepAlive = c->lastReceived + std::chrono::milliseconds(mOptions.keepAliveMs);
         c->control = TXSerialQueue::Create(*mPool);
+        c->outlet = std::make_shared<TXServerOutlet>();
+        c->outlet->fd = fd;
+        c->outlet->id = id;
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.fd = fd;
@@ -385,6 +392,13 @@ bool TXDataServer::ReadFrom(TXServerConnection& c) {
 }
 
 void TXDataServer::Flush(TXServerConnection& c) {
+    std::lock_guard lock(c.outlet->mutex);
+    FlushLocked(*c.outlet);
+}
+
+void TXDataServer::FlushLocked(TXServerOutlet& c) {
+    if (c.fd < 0)
+        return;
     while (c.outPos < c.out.size()) {
         const ssize_t n = send(c.fd, c.out.data() + c.outPos, c.out.size() - c.outPos, MSG_NOSIGNAL);
         if (n > 0) {
@@ -417,17 +431,40 @@ void TXDataServer::Flush(TXServerConnection& c) {
     }
 }
 
-void TXDataServer::Send(TXServerConnection& c, std::string_view service, std::string_view command,
-                        std::string payload) {
+void TXDataServer::AppendLocked(TXServerOutlet& o, std::string_view service, std::string_view command,
+                                std::string payload) {
     TXTCPPack p;
-    p.ConnectionId = c.id;
+    p.ConnectionId = o.id;
     p.Service = service;
     p.Command = command;
     p.Payload = std::move(payload);
-    p.Seq = c.sendSeq++;
-    AppendPacket(c.out, p);
-    if (c.out.size() - c.outPos > kMaxPendingOut)
-        c.overflow = true;
+    p.Seq = o.sendSeq++;
+    AppendPacket(o.out, p);
+    if (o.out.size() - o.outPos > kMaxPendingOut)
+        o.overflow = true;
+}
+
+void TXDataServer::Send(TXServerConnection& c, std::string_view service, std::string_view command,
+                        std::string payload) {
+    std::lock_guard lock(c.outlet->mutex);
+    AppendLocked(*c.outlet, service, command, std::move(payload));
+}
+
+void TXDataServer::SendDirect(TXServerOutlet& o, std::string_view service, std::string_view command,
+                              std::string payload) {
+    bool overflowed = false;
+    {
+        std::lock_guard lock(o.mutex);
+        if (o.fd < 0)
+            return; // the connection has gone
+        AppendLocked(o, service, command, std::move(payload));
+        // Behind bytes the socket did not take yet, the I/O thread sends it when EPOLLOUT comes.
+        if (!o.wantWrite)
+            FlushLocked(o);
+        overflowed = o.overflow;
+    }
+    if (overflowed)
+        Wake(); // the I/O thread closes it
 }
 
 void TXDataServer::CloseConnection(uint64_t key, const std::string& reason) {
@@ -438,6 +475,13 @@ void TXDataServer::CloseConnection(uint64_t key, const std::string& reason) {
     mConnections.erase(it);
     mByFd.erase(c->fd);
     ServerLog("connection " + std::to_string(c->id) + " (" + c->peer + ") closed: " + reason);
+    {
+        // Workers stop writing to it before the descriptor can be reused.
+        std::lock_guard lock(c->outlet->mutex);
+        c->outlet->fd = -1;
+        c->outlet->out.clear();
+        c->outlet->outPos = 0;
+    }
     LeaveLockQueues(*c);
     for (auto& [ssid, s] : c->sessions)
         s->Close();
@@ -691,9 +735,8 @@ void TXDataServer::HandleSess(TXServerConnection& c, const TXTCPPack& p) {
             return;
         }
         const int32_t ssid = c.nextSsid++;
-        const uint64_t key = c.key;
-        auto send = [this, key](std::string_view command, std::string payload) {
-            SendTo(key, "SESS", std::string(command), std::move(payload));
+        auto send = [this, outlet = c.outlet](std::string_view command, std::string payload) {
+            SendDirect(*outlet, "SESS", command, std::move(payload));
         };
         c.sessions[ssid] = std::make_shared<TXServerSession>(mNextSessionOwner++, r.csid, ssid, cfg,
                                                              *mSemaphores, *mPool, send);

@@ -19,6 +19,7 @@ class TXServerConfiguration;
 class TXWorkerPool;
 struct TXData;
 struct TXServerConnection;
+struct TXServerOutlet;
 struct TXTCPPack;
 
 class TXDataServer {
@@ -48,7 +49,13 @@ private:
     void AcceptAll();
     bool ReadFrom(TXServerConnection& c);
     void Flush(TXServerConnection& c);
+    void FlushLocked(TXServerOutlet& o);
     void Send(TXServerConnection& c, std::string_view service, std::string_view command, std::string payload);
+    // From a worker: the packet goes out at once on the calling thread when nothing is waiting before it.
+    void SendDirect(TXServerOutlet& o, std::string_view service, std::string_view command,
+                    std::string payload);
+    void AppendLocked(TXServerOutlet& o, std::string_view service, std::string_view command,
+                      std::string payload);
     void CloseConnection(uint64_t key, const std::string& reason);
     void CheckTimers();
     int NextTimeoutMs() const;

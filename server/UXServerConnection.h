@@ -1,6 +1,6 @@
 #pragma once
 // One client connection as the I/O thread holds it. Only the I/O thread touches it; workers reach
-// it through its key, which (unlike the 16-bit wire id) is never reused.
+// it through its key, which (unlike the 16-bit wire id) is never reused, or write to its outlet.
 
 #include "foundation/UXVersion.h"
 
@@ -8,11 +8,25 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 
 class TXSerialQueue;
 class TXServerSession;
+
+// The sending half of a connection, shared with the workers: a session writes its reply to the
+// socket itself instead of waking the I/O thread for it. fd is -1 once the connection is closed.
+struct TXServerOutlet {
+    std::mutex mutex;
+    int fd = -1;
+    uint16_t id = 0;
+    std::string out;
+    size_t outPos = 0;
+    bool wantWrite = false; // EPOLLOUT registered
+    bool overflow = false;  // the client stopped reading: too much is waiting to be sent
+    uint16_t sendSeq = 1;
+};
 
 struct TXServerConnection {
     using TXClock = std::chrono::steady_clock;
@@ -23,12 +37,8 @@ struct TXServerConnection {
     std::string peer;
 
     std::string in; // received bytes not yet taken apart
-    std::string out;
-    size_t outPos = 0;
-    bool wantWrite = false; // EPOLLOUT registered
-    bool overflow = false;  // the client stopped reading: too much is waiting to be sent
+    std::shared_ptr<TXServerOutlet> outlet;
 
-    uint16_t sendSeq = 1;
     uint16_t recvSeq = 1;
     TXClock::time_point lastReceived;
     TXClock::time_point nextKeepAlive;
