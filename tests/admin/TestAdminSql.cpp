@@ -1,41 +1,18 @@
 // sarvolentis-admin sql against a real data server: typed parameters, table and CSV output, errors.
+#include "UAdminRun.h"
 #include "support/UDataServerProcess.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
-
 TRun Admin(const std::vector<std::string>& args) {
-    const char* build = std::getenv("SV_BUILD_DIR");
-    QProcess p;
-    QStringList list;
-    for (const auto& a : args)
-        list << QString::fromStdString(a);
-    p.start(QString::fromStdString(std::string(build ? build : ".") + "/admin/sarvolentis-admin"), list);
-    TRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished(5000);
-        r.err = "did not finish";
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return RunAdmin(args, 60000);
 }
 
 class AdminSql : public testing::Test {

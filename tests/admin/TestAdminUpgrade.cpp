@@ -1,10 +1,9 @@
 // sarvolentis-admin upgrade against a real data server: version check, a fresh database brought to the
 // script's version, a second run that changes nothing, several configurations and their passwords.
+#include "UAdminRun.h"
 #include "support/UDataServerProcess.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -16,34 +15,8 @@
 
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
-
-TRun RunProgram(const QString& program, const std::vector<std::string>& args, int timeoutMs = 180000) {
-    QProcess p;
-    QStringList list;
-    for (const auto& a : args)
-        list << QString::fromStdString(a);
-    p.start(program, list);
-    TRun r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(5000);
-        r.err = "did not finish";
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
-
 TRun Admin(const std::vector<std::string>& args) {
-    const char* build = std::getenv("SV_BUILD_DIR");
-    return RunProgram(QString::fromStdString(std::string(build ? build : ".") + "/admin/sarvolentis-admin"),
-                      args);
+    return RunAdmin(args, 180000);
 }
 
 bool Has(const std::string& text, const std::string& part) {
