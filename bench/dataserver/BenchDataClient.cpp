@@ -8,6 +8,8 @@
 #include "foundation/UXData.h"
 #include "support/UDataServerProcess.h"
 
+#include "../URawChain.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -93,33 +95,7 @@ double RawChain(int requestSize, int replySize) {
     peer.start();
     while (peer.Port() == 0)
         QThread::msleep(1);
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, peer.Port());
-    socket.waitForConnected(5000);
-    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const QByteArray request(requestSize, 'q');
-    int done = 0;
-    qint64 got = 0;
-    QEventLoop loop;
-    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        got += socket.readAll().size();
-        while (got >= replySize) {
-            got -= replySize;
-            if (++done == kChain) {
-                loop.quit();
-                return;
-            }
-            socket.write(request);
-            socket.flush();
-        }
-    });
-    QElapsedTimer t;
-    t.start();
-    socket.write(request);
-    socket.flush();
-    loop.exec();
-    const double ms = double(t.nsecsElapsed()) / 1e6;
-    socket.abort();
+    const double ms = RawChainMs(peer.Port(), requestSize, replySize, kChain);
     peer.Stop();
     return ms;
 }
