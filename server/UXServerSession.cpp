@@ -42,19 +42,50 @@ TXServerSession::~TXServerSession() {
 }
 
 void TXServerSession::Enqueue(TXSessRequest request) {
+    if (request.kind == TXSessKind::Select || request.kind == TXSessKind::FreeSql) {
+        const std::string key = Upper(request.id);
+        std::lock_guard lock(mIdsMutex);
+        if (request.kind == TXSessKind::Select)
+            ++mQueuedSelects[key];
+        else if (!mQueuedSelects.count(key) && !mHeld.count(key))
+            return;
+    }
+    // A release takes effect before the next request of any connection is read, unless an acquire
+    // of this session is still queued before it.
+    if (request.kind == TXSessKind::SemaphoreAcquire || request.kind == TXSessKind::SemaphoreRelease) {
+        std::lock_guard lock(mIdsMutex);
+        if (request.kind == TXSessKind::SemaphoreAcquire) {
+            ++mQueuedAcquires;
+        } else if (mQueuedAcquires == 0) {
+            SemaphoreRelease(request);
+            return;
+        }
+    }
     mQueue->Post([self = shared_from_this(), r = std::move(request)] { self->Handle(r); });
 }
 
 void TXServerSession::Close() {
+    mSemaphores.ReleaseAll(mOwner); // at once; the queued close releases what is acquired before it
     mQueue->Post([self = shared_from_this()] { self->DoClose(); });
 }
 
 void TXServerSession::Handle(const TXSessRequest& r) {
-    if (mClosed)
+    if (r.kind == TXSessKind::SemaphoreAcquire) {
+        if (!mClosed)
+            SemaphoreAcquire(r);
+        std::lock_guard lock(mIdsMutex);
+        --mQueuedAcquires;
         return;
+    }
+    if (mClosed) {
+        if (r.kind == TXSessKind::Select)
+            NoteSelectDone(Upper(r.id));
+        return;
+    }
     switch (r.kind) {
     case TXSessKind::Select:
         RunStatement(r, true);
+        NoteSelectDone(Upper(r.id));
         break;
     case TXSessKind::Command:
         RunStatement(r, false);
@@ -77,6 +108,18 @@ void TXServerSession::Handle(const TXSessRequest& r) {
     default:
         break;
     }
+}
+
+// After a SELECT ran (or was skipped): it is no longer coming, and its result is kept or not.
+void TXServerSession::NoteSelectDone(const std::string& key) {
+    std::lock_guard lock(mIdsMutex);
+    auto q = mQueuedSelects.find(key);
+    if (q != mQueuedSelects.end() && --q->second <= 0)
+        mQueuedSelects.erase(q);
+    if (mResults.count(key))
+        mHeld.insert(key);
+    else
+        mHeld.erase(key);
 }
 
 void TXServerSession::SqlError(const std::string& id, const std::string& text) {
@@ -238,8 +281,12 @@ void TXServerSession::Fetch(const TXSessRequest& r) {
 
 void TXServerSession::FreeSql(const TXSessRequest& r) {
     auto it = mResults.find(Upper(r.id));
-    if (it != mResults.end() && (r.number == -1 || it->second.number == -1 || it->second.number == r.number))
+    if (it != mResults.end() &&
+        (r.number == -1 || it->second.number == -1 || it->second.number == r.number)) {
+        std::lock_guard lock(mIdsMutex);
+        mHeld.erase(it->first);
         mResults.erase(it);
+    }
 }
 
 void TXServerSession::Sequence(const TXSessRequest& r) {
@@ -302,5 +349,9 @@ void TXServerSession::DoClose() {
     RollbackOpen();
     mFailed = false;
     mResults.clear();
+    {
+        std::lock_guard lock(mIdsMutex);
+        mHeld.clear();
+    }
     mSemaphores.ReleaseAll(mOwner);
 }

@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,8 @@ public:
     int32_t Ssid() const { return mSsid; }
     const TXServerConfiguration& Configuration() const { return *mCfg; }
 
-    // Queue a request behind the session's earlier ones.
+    // Queue a request behind the session's earlier ones. A FREESQL of an id that has no result kept
+    // or coming (every COMMAND's) changes nothing and is dropped here, without waking a worker.
     void Enqueue(TXSessRequest request);
     // Queue the end: the open transaction is rolled back, statements and semaphores freed.
     void Close();
@@ -55,6 +58,7 @@ private:
     void SemaphoreAcquire(const TXSessRequest& r);
     void SemaphoreRelease(const TXSessRequest& r);
     void DoClose();
+    void NoteSelectDone(const std::string& key);
     void RollbackOpen();
     void SqlError(const std::string& id, const std::string& text);
     void CommandDone(const std::string& id);
@@ -73,4 +77,11 @@ private:
     bool mFailed = false; // a statement of the current transaction failed; the rest is refused
     bool mClosed = false;
     std::map<std::string, TXResult> mResults; // by upper-cased id
+
+    // Upper-cased ids of SELECTs queued and not yet run, and the keys of mResults; shared with the
+    // thread that enqueues.
+    std::mutex mIdsMutex;
+    std::map<std::string, int> mQueuedSelects;
+    std::set<std::string> mHeld;
+    int mQueuedAcquires = 0; // SEMAPHOREACQUIREs queued and not yet run
 };
