@@ -17,11 +17,13 @@
 #include "sql/UXSQL.h"
 #include "sql/UXSQLWire.h"
 #include "support/UDataServerProcess.h"
+#include "support/UPgDatabase.h"
+
+#include "../URawChain.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -91,30 +93,6 @@ PGconn* PgConnect(const std::string& conninfo) {
     }
     return c;
 }
-
-// A throwaway database in the cluster of SV_PG_CONNINFO.
-class TPgDatabase {
-public:
-    TPgDatabase() {
-        mName = "sv_bench_server_" + std::to_string(getpid()) + "_" + std::to_string(++sCounter);
-        PGconn* c = PgConnect(std::getenv("SV_PG_CONNINFO"));
-        PgRun(c, "CREATE DATABASE " + mName);
-        PQfinish(c);
-    }
-    ~TPgDatabase() {
-        try {
-            PGconn* c = PgConnect(std::getenv("SV_PG_CONNINFO"));
-            PgRun(c, "DROP DATABASE IF EXISTS " + mName + " WITH (FORCE)");
-            PQfinish(c);
-        } catch (...) {
-        }
-    }
-    std::string Conninfo() const { return std::string(std::getenv("SV_PG_CONNINFO")) + " dbname=" + mName; }
-
-private:
-    static inline int sCounter = 0;
-    std::string mName;
-};
 
 // The engine itself, in this process: the baselines.
 class TDirectEngine {
@@ -284,32 +262,7 @@ double PingPong(int requestSize, int replySize) {
         }
         close(fd);
     });
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.waitForConnected(5000);
-    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const QByteArray request(requestSize, 'q');
-    int done = 0;
-    qint64 got = 0;
-    QEventLoop loop;
-    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        got += socket.readAll().size();
-        while (got >= replySize) {
-            got -= replySize;
-            if (++done == kChain) {
-                loop.quit();
-                return;
-            }
-            socket.write(request);
-            socket.flush();
-        }
-    });
-    const auto t0 = TClock::now();
-    socket.write(request);
-    socket.flush();
-    loop.exec();
-    const double ms = MsSince(t0);
-    socket.abort();
+    const double ms = RawChainMs(port, requestSize, replySize, kChain);
     peer.join();
     close(lfd);
     return ms;
@@ -370,7 +323,7 @@ struct TBenchSetup {
         setenv("SV_DATASERVER_BIN", SV_DATASERVER_BIN_DEFAULT, 0);
         nlohmann::json cfg{{"name", kCfg}, {"password", ""}, {"engine", engine}};
         if (engine == "postgres") {
-            pg = std::make_unique<TPgDatabase>();
+            pg = std::make_unique<TPgDatabase>("sv_bench_server");
             cfg["location"] = pg->Conninfo();
         } else {
             cfg["location"] = "SARVOLENTIS.db";
