@@ -71,10 +71,7 @@ void TXServerSession::Close() {
 
 void TXServerSession::Handle(const TXSessRequest& r) {
     if (r.kind == TXSessKind::SemaphoreAcquire) {
-        if (!mClosed)
-            SemaphoreAcquire(r);
-        std::lock_guard lock(mIdsMutex);
-        --mQueuedAcquires;
+        SemaphoreAcquire(r);
         return;
     }
     if (mClosed) {
@@ -254,8 +251,32 @@ void TXServerSession::RunStatement(const TXSessRequest& r, bool isSelect) {
     PutI(d, static_cast<int32_t>(res.rows.size()));
     WriteStructure(d, res.fields);
     Finish(d);
-    mResults[Upper(id)] = std::move(res);
+    TXResult& kept = mResults[Upper(id)] = std::move(res);
     mSend("FETCHSTRUCT", std::move(d.Data));
+    PrepareNext(id, kept);
+}
+
+std::string TXServerSession::EncodePage(const std::string& id, TXResult& res) {
+    TXData d;
+    Init(d);
+    PutI(d, mCsid);
+    PutS(d, id);
+    PutI(d, res.number);
+    res.next += WritePage(d, res.fields, res.rows, res.next, kPageBytes);
+    Finish(d);
+    return std::move(d.Data);
+}
+
+void TXServerSession::PrepareNext(const std::string& id, TXResult& res) {
+    res.ready = false;
+    if (res.next >= res.rows.size())
+        return;
+    const size_t from = res.next;
+    res.readyPage = EncodePage(id, res);
+    res.readyNext = res.next;
+    res.readyId = id;
+    res.next = from;
+    res.ready = true;
 }
 
 void TXServerSession::Fetch(const TXSessRequest& r) {
@@ -265,18 +286,21 @@ void TXServerSession::Fetch(const TXSessRequest& r) {
         return;
     }
     TXResult& res = it->second;
-    TXData d;
-    Init(d);
-    PutI(d, mCsid);
-    PutS(d, r.id);
-    PutI(d, res.number);
-    res.next += WritePage(d, res.fields, res.rows, res.next, kPageBytes);
-    Finish(d);
+    std::string payload;
+    if (res.ready && r.id == res.readyId) {
+        payload = std::move(res.readyPage);
+        res.next = res.readyNext;
+    } else {
+        payload = EncodePage(r.id, res);
+    }
+    res.ready = false;
     if (res.next >= res.rows.size() && !res.rows.empty()) {
         // Everything delivered: the rows are not needed any more, a later FETCH gets an empty page.
         std::vector<std::vector<TXVariant>>().swap(res.rows);
+        res.next = 0;
     }
-    mSend("FETCH", std::move(d.Data));
+    mSend("FETCH", std::move(payload));
+    PrepareNext(r.id, res);
 }
 
 void TXServerSession::FreeSql(const TXSessRequest& r) {
@@ -327,7 +351,16 @@ void TXServerSession::Sequence(const TXSessRequest& r) {
 // (configuration, semaphore, key) across all connections, is never queued (a busy one is answered
 // SEMAPHOREINUSE at once) and is granted again to the session that holds it.
 void TXServerSession::SemaphoreAcquire(const TXSessRequest& r) {
-    const bool granted = mSemaphores.Acquire(Upper(mCfg->Name()), Upper(r.semaphore), r.key, mOwner);
+    bool granted = false;
+    {
+        // Taken and no longer counted as queued in one step, before the reply lets the client go on:
+        // a release read after it is then applied at once and after it.
+        std::lock_guard lock(mIdsMutex);
+        --mQueuedAcquires;
+        if (mClosed)
+            return;
+        granted = mSemaphores.Acquire(Upper(mCfg->Name()), Upper(r.semaphore), r.key, mOwner);
+    }
     TXData d;
     Init(d);
     PutI(d, mCsid);
