@@ -12,6 +12,14 @@ namespace {
 constexpr int kBusyTimeoutMs = 30000; // a writer waits this long for another's lock
 constexpr size_t kMaxConnections = 32;
 
+// ASCII reads the same in UTF-8 and Windows-1252.
+bool IsAscii(std::string_view s) {
+    unsigned char any = 0;
+    for (char ch : s)
+        any |= static_cast<unsigned char>(ch);
+    return any < 0x80;
+}
+
 std::string ErrorText(sqlite3* db) {
     return Utf8ToCp1252(sqlite3_errmsg(db));
 }
@@ -101,7 +109,7 @@ TXVariant Convert(const TXEngineColumn& col, TXCell& c) {
         if (c.cls == SQLITE_BLOB)
             return TXVariant::FromString(std::move(c.s));
         if (c.cls == SQLITE_TEXT)
-            return TXVariant::FromString(Utf8ToCp1252(c.s));
+            return TXVariant::FromString(IsAscii(c.s) ? c.s : Utf8ToCp1252(c.s));
         if (c.cls == SQLITE_INTEGER)
             return TXVariant::FromString(std::to_string(c.i));
         return TXVariant::FromString(DoubleToText(c.d));
@@ -215,7 +223,21 @@ public:
         TXEngineResult r;
         const int nCols = sqlite3_column_count(raw);
         r.hasRows = nCols > 0;
+        // Declared column types are known before the first step; when every column has one, each row
+        // is converted as it is read instead of being kept as cells first.
+        r.columns.resize(static_cast<size_t>(nCols));
+        std::vector<bool> mapped(static_cast<size_t>(nCols), false);
+        bool allMapped = true;
+        for (int k = 0; k < nCols; ++k) {
+            auto& col = r.columns[static_cast<size_t>(k)];
+            const char* name = sqlite3_column_name(raw, k);
+            col.name = Utf8ToCp1252(name ? name : "");
+            const char* decl = sqlite3_column_decltype(raw, k);
+            mapped[static_cast<size_t>(k)] = decl && MapDeclaredType(decl, col);
+            allMapped = allMapped && mapped[static_cast<size_t>(k)];
+        }
         std::vector<std::vector<TXCell>> cells;
+        std::vector<TXCell> scratch(allMapped ? static_cast<size_t>(nCols) : 0);
         const int64_t before = sqlite3_total_changes64(mDb);
         for (;;) {
             int rc = sqlite3_step(raw);
@@ -223,7 +245,7 @@ public:
                 break;
             if (rc != SQLITE_ROW)
                 throw EXEngineError(ErrorText(mDb));
-            auto& row = cells.emplace_back(static_cast<size_t>(nCols));
+            auto& row = allMapped ? scratch : cells.emplace_back(static_cast<size_t>(nCols));
             for (int k = 0; k < nCols; ++k) {
                 TXCell& c = row[static_cast<size_t>(k)];
                 c.cls = sqlite3_column_type(raw, k);
@@ -239,19 +261,21 @@ public:
                     c.s.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(raw, k)));
                 }
             }
+            if (allMapped) {
+                auto& out = r.rows.emplace_back();
+                out.reserve(row.size());
+                for (size_t k = 0; k < row.size(); ++k)
+                    out.push_back(Convert(r.columns[k], row[k]));
+            }
         }
         if (!sqlite3_stmt_readonly(raw) && sqlite3_total_changes64(mDb) != before)
             r.affected = sqlite3_changes64(mDb);
+        if (allMapped)
+            return r;
 
-        r.columns.resize(static_cast<size_t>(nCols));
-        for (int k = 0; k < nCols; ++k) {
-            auto& col = r.columns[static_cast<size_t>(k)];
-            const char* name = sqlite3_column_name(raw, k);
-            col.name = Utf8ToCp1252(name ? name : "");
-            const char* decl = sqlite3_column_decltype(raw, k);
-            if (!decl || !MapDeclaredType(decl, col))
-                TypeFromValues(col, cells, static_cast<size_t>(k));
-        }
+        for (int k = 0; k < nCols; ++k)
+            if (!mapped[static_cast<size_t>(k)])
+                TypeFromValues(r.columns[static_cast<size_t>(k)], cells, static_cast<size_t>(k));
         r.rows.reserve(cells.size());
         for (auto& row : cells) {
             auto& out = r.rows.emplace_back();
@@ -356,6 +380,8 @@ private:
         case varString:
         case varOleStr:
         case varStrArg:
+            if (const std::string& text = v.AsString(); IsAscii(text))
+                return sqlite3_bind_text64(st, i, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
             texts.push_back(Cp1252ToUtf8(v.AsString()));
             return sqlite3_bind_text64(st, i, texts.back().data(), texts.back().size(), SQLITE_STATIC,
                                        SQLITE_UTF8);
