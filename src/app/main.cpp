@@ -5,6 +5,7 @@
 #include "foundation/UXObject.h"
 #include "shell/UFLogin.h"
 #include "shell/UFMain.h"
+#include "shell/UXUserRights.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
         main.reset();
     }
     TXMainExec::Instance().Drain();
+    FreeUserRights(); // process-wide, so it would always show in the report of objects left alive
     WriteObjectRegistryReport();
     return rc;
 }

@@ -1,6 +1,7 @@
 #include "dataserver/UXSQLSessionGUI.h"
 
 #include "dataserver/UXDataClient.h"
+#include "foundation/UCp1252.h"
 
 #include <stdexcept>
 
@@ -36,7 +37,7 @@ TXSQLSession* TXSQLSessionGUI::Session() const {
 TXSQLSession& TXSQLSessionGUI::Checked() const {
     TXSQLSession* s = Session();
     if (!s)
-        throw std::runtime_error("Sessão não inicializada");
+        throw std::runtime_error(Utf8ToCp1252("Sessão não inicializada")); // shown by the dialogs
     return *s;
 }
 

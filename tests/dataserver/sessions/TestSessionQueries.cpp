@@ -2,6 +2,7 @@
 // parameters and values, abandoned fetches, ids, notify calls and written-back edits.
 #include "USessionFixture.h"
 
+#include "foundation/UCp1252.h"
 #include "foundation/UXData.h"
 
 #include <algorithm>
@@ -226,7 +227,7 @@ TEST_F(SessionsTest, UninitialisedComponentAndDisconnectedClient) {
             op();
             ADD_FAILURE() << "no error";
         } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), "Sessão não inicializada");
+            EXPECT_EQ(std::string(e.what()), Utf8ToCp1252("Sessão não inicializada"));
         }
     }
 
