@@ -129,7 +129,10 @@ void WriteRecordTypes(TXData& d, const std::vector<TXSQLStructDataType>& types,
         switch (types[i]) {
         case sftString:
         case sftBlob:
-            PutS(d, v->AsString());
+            if (v->IsString())
+                PutS(d, v->StringRef()); // no copy of every text of a page
+            else
+                PutS(d, v->AsString());
             break;
         case sftInteger:
             PutI64(d, v->AsInt64());
