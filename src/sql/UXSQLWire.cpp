@@ -1,5 +1,6 @@
 #include "sql/UXSQLWire.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -160,30 +161,36 @@ std::vector<TXVariant> ReadRecordTypes(TXData& d, const std::vector<TXSQLStructD
         throw EXDataError(std::string(kRecordVersionError) + std::to_string(version) + " " +
                           std::to_string(d.Size));
     }
-    std::vector<TXVariant> values(types.size(), TXVariant::Null());
+    // Built in place, value by value: no null first and assignment after for every cell of a page.
+    std::vector<TXVariant> values;
+    values.reserve(types.size());
     for (size_t i = 0; i < types.size(); ++i) {
         if (GetB(d) != 0) { // null flag
+            values.push_back(TXVariant::Null());
             continue;
         }
         switch (types[i]) {
         case sftString:
         case sftBlob:
-            values[i] = TXVariant::FromString(GetS(d));
+            values.push_back(TXVariant::FromString(GetS(d)));
             break;
         case sftInteger:
-            values[i] = TXVariant::FromInt64(GetI64(d));
+            values.push_back(TXVariant::FromInt64(GetI64(d)));
             break;
         case sftCurrency:
-            values[i] = TXVariant::FromCurrencyScaled(GetCurrScaled(d));
+            values.push_back(TXVariant::FromCurrencyScaled(GetCurrScaled(d)));
             break;
         case sftFloat:
-            values[i] = TXVariant::FromDouble(GetE(d));
+            values.push_back(TXVariant::FromDouble(GetE(d)));
             break;
         case sftDateTime:
-            values[i] = TXVariant::FromDate(GetE(d));
+            values.push_back(TXVariant::FromDate(GetE(d)));
             break;
         case sftUnknown:
-            values[i] = TXVariant();
+            values.emplace_back();
+            break;
+        default:
+            values.push_back(TXVariant::Null());
             break;
         }
     }
@@ -204,6 +211,8 @@ TXSQLWirePage ReadPageTypes(TXData& d, const std::vector<TXSQLStructDataType>& t
     int32_t n = GetI(d);
     if (n > 0) {
         page.firstPosition = GetI(d);
+        // Every entry takes at least its presence byte, so a bad count cannot reserve more than the data.
+        page.entries.reserve(static_cast<size_t>(std::min<int64_t>(n, std::max<int32_t>(d.Remaining(), 0))));
         for (int32_t i = 0; i < n; ++i) {
             if (GetB(d) == 0) {
                 page.entries.emplace_back(std::nullopt);
