@@ -294,9 +294,11 @@ void TXServerSession::Fetch(const TXSessRequest& r) {
         payload = EncodePage(r.id, res);
     }
     res.ready = false;
+    // Everything delivered: the rows are not needed any more, a later FETCH gets an empty page.
+    // They are freed after the reply is sent, so the client is not kept waiting for it.
+    std::vector<std::vector<TXVariant>> delivered;
     if (res.next >= res.rows.size() && !res.rows.empty()) {
-        // Everything delivered: the rows are not needed any more, a later FETCH gets an empty page.
-        std::vector<std::vector<TXVariant>>().swap(res.rows);
+        delivered.swap(res.rows);
         res.next = 0;
     }
     mSend("FETCH", std::move(payload));
