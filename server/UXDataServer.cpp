@@ -638,8 +638,9 @@ void TXDataServer::HandleCfg(TXServerConnection& c, const TXTCPPack& p) {
                 PutS(o, text);
             });
         };
-        // Known: answered here, without two thread hand-offs per request.
-        if (TXVersion v; cfg->CachedVersion(v)) {
+        // Known: answered here, without two thread hand-offs per request — unless this connection's
+        // own queue still has work (a FREESEQUENCE, say), which a reply must not overtake.
+        if (TXVersion v; c.control->Idle() && cfg->CachedVersion(v)) {
             std::string text;
             std::string reply = versionReply(v, text);
             c.seenVersions[canon] = StrToVersion(text);

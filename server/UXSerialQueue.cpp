@@ -15,6 +15,11 @@ void TXSerialQueue::Post(std::function<void()> task) {
     }
 }
 
+bool TXSerialQueue::Idle() {
+    std::lock_guard lock(mMutex);
+    return !mRunning;
+}
+
 // One task per turn, then back into the pool's queue: a busy session does not starve the others.
 void TXSerialQueue::RunOne() {
     std::function<void()> task;

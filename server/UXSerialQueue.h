@@ -16,6 +16,8 @@ public:
         return std::make_shared<TXSerialQueue>(pool);
     }
     void Post(std::function<void()> task);
+    // Nothing queued or running: an answer given elsewhere now cannot overtake a task posted before.
+    bool Idle();
 
 private:
     void RunOne();

@@ -21,6 +21,12 @@ TEST_F(SessionsTest, SequencesAreConsecutiveAcrossConnectionsAndFreedRunsComeBac
 
     // The last run handed out, given back, is handed out again; ids are free again after the reply.
     other->gui.FreeSequence("LOTE", "ID", 47, 3);
+    // FREESEQUENCE has no reply: a VERSION on the same connection is answered after it took effect.
+    bool versioned = false;
+    otherConn->dc.OnCFGVersion = [&](const std::string&, const TXVersion&) { versioned = true; };
+    otherConn->dc.RequestVersion("SARVOLENTIS");
+    ASSERT_TRUE(WaitFor([&] { return versioned; }, 10000));
+    otherConn->dc.OnCFGVersion = nullptr;
     sess->gui.Sequence("s1", "LOTE", "ID", 1);
     ASSERT_NE(sess->WaitLine({"sequence:s1:LOTE:ID:47"}), "");
 
