@@ -110,7 +110,7 @@ TXPgParams BuildParams(const TXParamRewrite& rw, const std::vector<TXEngineParam
                 p.typedOids[k] = oidTimestamp;
                 break;
             case varBoolean:
-                t = v.AsBool() ? "1" : "0";
+                t.assign(1, v.AsBool() ? '1' : '0'); // not a literal: GCC 12 -O3 warns falsely
                 p.typedOids[k] = oidInt4;
                 break;
             case varString:
