@@ -1,5 +1,6 @@
 #include "admin/UXAdminSQL.h"
 
+#include "admin/UXAdminArgs.h"
 #include "admin/UXAdminDialogs.h"
 
 #include "dataserver/UXDataClient.h"
@@ -22,11 +23,6 @@
 namespace {
 
 constexpr const char* kProgram = "sarvolentis-admin";
-
-bool ParseInt(std::string_view s, int64_t& v) {
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return ec == std::errc() && end == s.data() + s.size() && !s.empty();
-}
 
 bool ParseDouble(std::string_view s, double& v) {
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -258,15 +254,8 @@ bool TXAdminSQL::Parse(const std::vector<std::string>& args, TXAdminSQLOptions& 
         } else if (a == "--server") {
             if (!value(v))
                 return false;
-            const size_t colon = v.rfind(':');
-            int64_t port = 0;
-            if (colon == std::string::npos || colon == 0 || !ParseInt(v.substr(colon + 1), port) ||
-                port < 1 || port > 65535) {
-                error = "--server takes HOST:PORT, not " + v;
+            if (!ParseServerAddress(v, o.host, o.port, error))
                 return false;
-            }
-            o.host = v.substr(0, colon);
-            o.port = int(port);
         } else if (a == "--cfg") {
             if (!value(o.cfg))
                 return false;

@@ -1,5 +1,6 @@
 #include "admin/UXAdminUpgrade.h"
 
+#include "admin/UXAdminArgs.h"
 #include "admin/UXAdminDialogs.h"
 #include "dataserver/UXDataClient.h"
 #include "dataserver/UXTCPClientPack.h"
@@ -22,11 +23,6 @@
 #include <ostream>
 
 namespace {
-
-bool ParseInt(std::string_view s, int64_t& v) {
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return ec == std::errc() && end == s.data() + s.size() && !s.empty();
-}
 
 // One configuration on its way: names in Windows-1252 as the wire carries them.
 struct TXCfgRun {
@@ -447,15 +443,8 @@ bool TXAdminUpgrade::Parse(const std::vector<std::string>& args, TXAdminUpgradeO
         } else if (a == "--server") {
             if (!value())
                 return false;
-            const size_t colon = v.rfind(':');
-            int64_t port = 0;
-            if (colon == std::string::npos || colon == 0 || !ParseInt(v.substr(colon + 1), port) ||
-                port < 1 || port > 65535) {
-                error = "--server takes HOST:PORT, not " + v;
+            if (!ParseServerAddress(v, o.host, o.port, error))
                 return false;
-            }
-            o.host = v.substr(0, colon);
-            o.port = int(port);
         } else if (a == "--cfg") {
             if (!value())
                 return false;
