@@ -78,6 +78,24 @@ bool TXDBScriptParser::IsSymbol(char c) const {
     return w && w->Kind == wkSymbol && w->Text.size() == 1 && w->Text[0] == c;
 }
 
+bool TXDBScriptParser::Take(const char* upperKeyword) {
+    if (!IsKeyword(upperKeyword)) {
+        Error(std::string("\"") + upperKeyword + "\" expected");
+        return false;
+    }
+    mWords.Next();
+    return true;
+}
+
+bool TXDBScriptParser::Take(char symbol) {
+    if (!IsSymbol(symbol)) {
+        Error(std::string("\"") + symbol + "\" expected");
+        return false;
+    }
+    mWords.Next();
+    return true;
+}
+
 bool TXDBScriptParser::IsIdentifier() const {
     const TXWord* w = mWords.Current();
     return w && w->Kind == wkIdentifier;
@@ -168,12 +186,10 @@ void TXDBScriptParser::ParseTable() {
         return;
     }
     mWords.Next();
-    if (!IsSymbol('(')) {
-        Error("\"(\" expected");
+    if (!Take('(')) {
         SkipPast(';');
         return;
     }
-    mWords.Next();
     TXDBTable& table = mDb.AddTable(nameWord->Text);
     for (;;) {
         const TResult r = IsKeyword("CONSTRAINT") ? ParseConstraint(table) : ParseColumn(table);
@@ -247,11 +263,8 @@ TXDBScriptParser::TResult TXDBScriptParser::ParseColumn(TXDBTable& table) {
                 return FailOrStop();
             }
             mWords.Next();
-            if (!IsSymbol(')')) {
-                Error("\")\" expected");
+            if (!Take(')'))
                 return FailOrStop();
-            }
-            mWords.Next();
         } else if (IsSymbol(')')) {
             mWords.Next();
         } else {
@@ -269,11 +282,8 @@ TXDBScriptParser::TResult TXDBScriptParser::ParseColumn(TXDBTable& table) {
         field.Nullable = true;
     } else if (IsKeyword("NOT")) {
         mWords.Next();
-        if (!IsKeyword("NULL")) {
-            Error("\"NULL\" expected");
+        if (!Take("NULL"))
             return FailOrStop();
-        }
-        mWords.Next();
         field.Nullable = false;
     } else if (!IsSymbol(',') && !IsSymbol(')')) {
         Error(type->SizeAllowed && !sized ? "\"(\" / \")\" / \",\" / \"NOT\" / \"NULL\" expected"
@@ -294,16 +304,10 @@ TXDBScriptParser::TResult TXDBScriptParser::ParseConstraint(TXDBTable& table) {
 
     if (IsKeyword("PRIMARY")) {
         mWords.Next();
-        if (!IsKeyword("KEY")) {
-            Error("\"KEY\" expected");
+        if (!Take("KEY"))
             return FailOrStop();
-        }
-        mWords.Next();
-        if (!IsSymbol('(')) {
-            Error("\"(\" expected");
+        if (!Take('('))
             return FailOrStop();
-        }
-        mWords.Next();
         table.PrimaryKey().SetName(nameWord->Text);
         return ParseKeyColumns(table, table.PrimaryKey(), TKeyKind::Primary, false);
     }
@@ -313,11 +317,8 @@ TXDBScriptParser::TResult TXDBScriptParser::ParseConstraint(TXDBTable& table) {
         if (duplicate)
             ErrorAt(nameWord, "UNIQUE KEY already in table");
         mWords.Next();
-        if (!IsSymbol('(')) {
-            Error("\"(\" expected");
+        if (!Take('('))
             return FailOrStop();
-        }
-        mWords.Next();
         TXDBUniqueKey scratch(&table, nameWord->Text);
         TXDBUniqueKey& key = duplicate ? scratch : table.AddUniqueKey(nameWord->Text);
         return ParseKeyColumns(table, key, TKeyKind::Unique, duplicate);
@@ -328,16 +329,10 @@ TXDBScriptParser::TResult TXDBScriptParser::ParseConstraint(TXDBTable& table) {
         if (duplicate)
             ErrorAt(nameWord, "FOREIGN KEY already in table");
         mWords.Next();
-        if (!IsKeyword("KEY")) {
-            Error("\"KEY\" expected");
+        if (!Take("KEY"))
             return FailOrStop();
-        }
-        mWords.Next();
-        if (!IsSymbol('(')) {
-            Error("\"(\" expected");
+        if (!Take('('))
             return FailOrStop();
-        }
-        mWords.Next();
         TXDBForeignKey scratch(&table, nameWord->Text);
         TXDBForeignKey& key = duplicate ? scratch : table.AddForeignKey(nameWord->Text);
         const TResult r = ParseKeyColumns(table, key, TKeyKind::Foreign, duplicate);
@@ -420,12 +415,10 @@ void TXDBScriptParser::ParseIndex(bool unique) {
     }
     const TXWord* nameWord = mWords.Current();
     mWords.Next();
-    if (!IsKeyword("ON")) {
-        Error("\"ON\" expected");
+    if (!Take("ON")) {
         SkipPast(';');
         return;
     }
-    mWords.Next();
     if (!IsIdentifier()) {
         Error("TABLE NAME expected");
         SkipPast(';');
@@ -438,12 +431,10 @@ void TXDBScriptParser::ParseIndex(bool unique) {
         return;
     }
     mWords.Next();
-    if (!IsSymbol('(')) {
-        Error("\"(\" expected");
+    if (!Take('(')) {
         SkipPast(';');
         return;
     }
-    mWords.Next();
     TXDBIndex& index = table->AddIndex(nameWord->Text, unique);
     if (ParseIndexColumns(*table, index) == TResult::Stopped)
         return;

@@ -26,6 +26,9 @@ private:
     bool IsKeyword(const char* upperKeyword) const;
     bool IsSymbol(char c) const;
     bool IsIdentifier() const;
+    // Steps past the expected word, or reports it as expected ("\"KEY\" expected") and stays.
+    bool Take(const char* upperKeyword);
+    bool Take(char symbol);
     void Error(const std::string& message);
     void ErrorAt(const TXWord* word, const std::string& message);
     bool SkipPast(char symbol); // false (at the end) when the symbol does not follow
