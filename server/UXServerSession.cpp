@@ -24,6 +24,30 @@ bool Blank(std::string_view s) {
 // The text the client is told for every statement of a transaction that was already rolled back.
 constexpr const char* kRolledBack = "ROLLBACK";
 
+// A SELECT's rows, encoded for the pages as the engine reads them; a COMMAND's are dropped.
+class TXPageRowSink : public TXEngineRowSink {
+public:
+    explicit TXPageRowSink(bool keep) : mKeep(keep) {}
+    void Columns(const std::vector<TXEngineColumn>& columns) override {
+        std::vector<TXSQLStructDataType> types;
+        for (const auto& c : columns) {
+            fields.push_back({c.name, c.type, c.size});
+            types.push_back(c.type);
+        }
+        rows = TXSQLWireRows(std::move(types));
+    }
+    void Row(std::vector<TXVariant>& values) override {
+        if (mKeep)
+            rows.Add(values);
+    }
+
+    std::vector<TXSQLWireField> fields;
+    TXSQLWireRows rows;
+
+private:
+    bool mKeep;
+};
+
 } // namespace
 
 TXServerSession::TXServerSession(uint64_t owner, int32_t csid, int32_t ssid,
@@ -194,7 +218,7 @@ void TXServerSession::RunStatement(const TXSessRequest& r, bool isSelect) {
         return;
     }
     std::unique_ptr<TXEngineConnection> single; // for a statement outside a transaction
-    TXEngineResult result;
+    TXPageRowSink rows(isSelect);
     try {
         if (mark == tsStart) {
             mTransaction = engine->Acquire();
@@ -207,7 +231,7 @@ void TXServerSession::RunStatement(const TXSessRequest& r, bool isSelect) {
             conn = single.get();
         }
         if (hasText)
-            result = conn->Execute(r.statement.text, EngineParams(r.statement.params));
+            conn->Execute(r.statement.text, EngineParams(r.statement.params), rows);
         if (single)
             engine->Release(std::move(single));
         if (mark == tsCommit) {
@@ -237,46 +261,18 @@ void TXServerSession::RunStatement(const TXSessRequest& r, bool isSelect) {
     }
     TXResult res;
     res.number = r.number;
-    if (result.hasRows) {
-        res.fields.reserve(result.columns.size());
-        for (const auto& c : result.columns)
-            res.fields.push_back({c.name, c.type, c.size});
-        res.rows = std::move(result.rows);
-    }
+    res.fields = std::move(rows.fields);
+    res.rows = std::move(rows.rows);
     TXData d;
     Init(d);
     PutI(d, mCsid);
     PutS(d, id);
     PutI(d, r.number);
-    PutI(d, static_cast<int32_t>(res.rows.size()));
+    PutI(d, static_cast<int32_t>(res.rows.Count()));
     WriteStructure(d, res.fields);
     Finish(d);
-    TXResult& kept = mResults[Upper(id)] = std::move(res);
+    mResults[Upper(id)] = std::move(res);
     mSend("FETCHSTRUCT", std::move(d.Data));
-    PrepareNext(id, kept);
-}
-
-std::string TXServerSession::EncodePage(const std::string& id, TXResult& res) {
-    TXData d;
-    Init(d);
-    PutI(d, mCsid);
-    PutS(d, id);
-    PutI(d, res.number);
-    res.next += WritePage(d, res.fields, res.rows, res.next, kPageBytes);
-    Finish(d);
-    return std::move(d.Data);
-}
-
-void TXServerSession::PrepareNext(const std::string& id, TXResult& res) {
-    res.ready = false;
-    if (res.next >= res.rows.size())
-        return;
-    const size_t from = res.next;
-    res.readyPage = EncodePage(id, res);
-    res.readyNext = res.next;
-    res.readyId = id;
-    res.next = from;
-    res.ready = true;
 }
 
 void TXServerSession::Fetch(const TXSessRequest& r) {
@@ -286,23 +282,21 @@ void TXServerSession::Fetch(const TXSessRequest& r) {
         return;
     }
     TXResult& res = it->second;
-    std::string payload;
-    if (res.ready && r.id == res.readyId) {
-        payload = std::move(res.readyPage);
-        res.next = res.readyNext;
-    } else {
-        payload = EncodePage(r.id, res);
-    }
-    res.ready = false;
+    TXData d;
+    Init(d);
+    PutI(d, mCsid);
+    PutS(d, r.id);
+    PutI(d, res.number);
+    res.next += res.rows.WritePage(d, res.next, kPageBytes);
+    Finish(d);
     // Everything delivered: the rows are not needed any more, a later FETCH gets an empty page.
     // They are freed after the reply is sent, so the client is not kept waiting for it.
-    std::vector<std::vector<TXVariant>> delivered;
-    if (res.next >= res.rows.size() && !res.rows.empty()) {
-        delivered.swap(res.rows);
+    TXSQLWireRows delivered;
+    if (res.next >= res.rows.Count() && res.rows.Count() > 0) {
+        std::swap(delivered, res.rows);
         res.next = 0;
     }
-    mSend("FETCH", std::move(payload));
-    PrepareNext(r.id, res);
+    mSend("FETCH", std::move(d.Data));
 }
 
 void TXServerSession::FreeSql(const TXSessRequest& r) {

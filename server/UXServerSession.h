@@ -4,6 +4,7 @@
 // nobody else.
 
 #include "server/UXSessRequest.h"
+#include "sql/UXSQLWireRows.h"
 
 #include <cstdint>
 #include <functional>
@@ -46,21 +47,13 @@ private:
     struct TXResult {
         int32_t number = -1;
         std::vector<TXSQLWireField> fields;
-        std::vector<std::vector<TXVariant>> rows;
+        TXSQLWireRows rows; // encoded as the engine reads them; a page is a copy of a range
         size_t next = 0;
-        // The next page, encoded while the client reads the one before: its reply payload for the
-        // statement's own id, and the position after it.
-        std::string readyPage;
-        std::string readyId;
-        size_t readyNext = 0;
-        bool ready = false;
     };
 
     void Handle(const TXSessRequest& r);
     void RunStatement(const TXSessRequest& r, bool isSelect);
     void Fetch(const TXSessRequest& r);
-    std::string EncodePage(const std::string& id, TXResult& res);
-    void PrepareNext(const std::string& id, TXResult& res);
     void FreeSql(const TXSessRequest& r);
     void Sequence(const TXSessRequest& r);
     void SemaphoreAcquire(const TXSessRequest& r);

@@ -1,5 +1,6 @@
 // sarvolentis-dataserver: the data server program.
 
+#include "foundation/UXProcessMemory.h"
 #include "server/UXDataServer.h"
 #include "server/UXServerLog.h"
 #include "server/UXServerOptions.h"
@@ -23,6 +24,7 @@ extern "C" void OnStopSignal(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemory();
     TXServerOptions options;
     try {
         options = ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,7 +1,8 @@
 // What the data server costs a screen, measured through the client's real session component on a
 // Qt event loop against a real sarvolentis-dataserver on loopback, over SQLite and (with
 // SV_PG_CONNINFO) PostgreSQL. Every figure is wall time, the median of several runs: a client/server
-// chain spends its time waiting on the other process, so thread CPU time would hide the cost.
+// chain spends its time waiting on the other process, so thread CPU time would hide the cost. This
+// process keeps freed memory as the client program does (KeepFreedMemory).
 //
 // CommandChain: 10,000 INSERTs in one transaction, each sent when the previous reply arrives, against
 //   a loopback ping-pong of the same frame sizes plus the engine's own prepared INSERT of the rows.
@@ -14,6 +15,7 @@
 #include "dataserver/UXTCPClientPack.h"
 #include "dataserver/UXTCPPack.h"
 #include "foundation/UXCipher.h"
+#include "foundation/UXProcessMemory.h"
 #include "sql/UXSQL.h"
 #include "sql/UXSQLWire.h"
 #include "support/UDataServerProcess.h"
@@ -682,6 +684,7 @@ void SelectFetch(benchmark::State& state, const std::string& engine) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemory(); // as the client program does
     QTemporaryDir home;
     setenv("SARVOLENTIS_HOME", home.path().toLocal8Bit().constData(), 1);
     QCoreApplication app(argc, argv);

@@ -6,6 +6,18 @@
 
 TXEngineConnection::~TXEngineConnection() = default;
 TXEngine::~TXEngine() = default;
+TXEngineRowSink::~TXEngineRowSink() = default;
+
+TXEngineResult TXEngineConnection::Execute(std::string_view sql, const std::vector<TXEngineParam>& params) {
+    struct TXCollect : TXEngineRowSink {
+        std::vector<std::vector<TXVariant>> rows;
+        void Columns(const std::vector<TXEngineColumn>&) override {}
+        void Row(std::vector<TXVariant>& values) override { rows.push_back(std::move(values)); }
+    } collect;
+    TXEngineResult r = Execute(sql, params, collect);
+    r.rows = std::move(collect.rows);
+    return r;
+}
 
 std::unique_ptr<TXEngine> TXEngine::Open(std::string_view engine, std::string_view location) {
     if (EqualsNoCase(engine, "sqlite"))

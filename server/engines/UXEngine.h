@@ -28,13 +28,23 @@ struct TXEngineParam {
     bool blob = false;
 };
 
-// Rows are materialised. Values: sftInteger FromInt64, sftCurrency FromCurrencyScaled, sftFloat FromDouble,
+// Values: sftInteger FromInt64, sftCurrency FromCurrencyScaled, sftFloat FromDouble,
 // sftDateTime FromDate (day number), sftString / sftBlob FromString, NULL Null().
 struct TXEngineResult {
     bool hasRows = false; // the statement returns a result set (possibly empty)
     std::vector<TXEngineColumn> columns;
-    std::vector<std::vector<TXVariant>> rows;
-    int64_t affected = 0; // rows changed by INSERT / UPDATE / DELETE
+    std::vector<std::vector<TXVariant>> rows; // empty when the rows went to a sink
+    int64_t affected = 0;                     // rows changed by INSERT / UPDATE / DELETE
+};
+
+// Takes a result's rows as they are read, so a large result is never held as values as well.
+class TXEngineRowSink {
+public:
+    virtual ~TXEngineRowSink();
+    // Once, before the first row, with the final column types.
+    virtual void Columns(const std::vector<TXEngineColumn>& columns) = 0;
+    // values is reused for the next row.
+    virtual void Row(std::vector<TXVariant>& values) = 0;
 };
 
 // what() is the engine's own error text (Windows-1252).
@@ -52,7 +62,11 @@ public:
     virtual void Rollback() = 0; // no-op when not in a transaction
     virtual bool InTransaction() const = 0;
     // A failed statement inside a transaction leaves the transaction open and unchanged by it.
-    virtual TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params) = 0;
+    // The rows go to the sink (Columns is called only for a statement that returns rows).
+    virtual TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params,
+                                   TXEngineRowSink& rows) = 0;
+    // The rows materialised in the result.
+    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params);
 };
 
 // One configuration's database; thread-safe.

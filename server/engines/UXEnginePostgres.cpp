@@ -264,7 +264,9 @@ public:
         return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
     }
 
-    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params) override {
+    using TXEngineConnection::Execute;
+    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params,
+                           TXEngineRowSink& sink) override {
         const TXParamRewrite rw = RewriteNamedParams(sql);
         TXPgParams p = BuildParams(rw, params);
         const bool inTx = InTransaction();
@@ -279,7 +281,7 @@ public:
             if (res.Ok()) {
                 if (inTx)
                     Exec("RELEASE SAVEPOINT xds_statement");
-                return Collect(res.r);
+                return Collect(res.r, sink);
             }
             std::string err = res.Error(mConn), state = res.State();
             if (inTx && Healthy())
@@ -302,7 +304,7 @@ private:
             throw EXEngineError(r.Error(mConn));
     }
 
-    TXEngineResult Collect(PGresult* res) {
+    TXEngineResult Collect(PGresult* res, TXEngineRowSink& sink) {
         TXEngineResult r;
         const char* tuples = PQcmdTuples(res);
         if (tuples && *tuples)
@@ -334,17 +336,19 @@ private:
                 }
             }
         }
-        r.rows.resize(static_cast<size_t>(nRows));
+        sink.Columns(r.columns);
+        std::vector<TXVariant> row;
         for (int i = 0; i < nRows; ++i) {
-            auto& row = r.rows[static_cast<size_t>(i)];
-            row.reserve(static_cast<size_t>(nCols));
+            row.resize(static_cast<size_t>(nCols));
             for (int k = 0; k < nCols; ++k) {
+                auto& v = row[static_cast<size_t>(k)];
                 if (PQgetisnull(res, i, k))
-                    row.push_back(TXVariant::Null());
+                    v = TXVariant::Null();
                 else
-                    row.push_back(Convert(r.columns[static_cast<size_t>(k)], oids[static_cast<size_t>(k)],
-                                          PQgetvalue(res, i, k), PQgetlength(res, i, k)));
+                    v = Convert(r.columns[static_cast<size_t>(k)], oids[static_cast<size_t>(k)],
+                                PQgetvalue(res, i, k), PQgetlength(res, i, k));
             }
+            sink.Row(row);
         }
         return r;
     }

@@ -206,7 +206,9 @@ public:
     }
     bool InTransaction() const override { return sqlite3_get_autocommit(mDb) == 0; }
 
-    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params) override {
+    using TXEngineConnection::Execute;
+    TXEngineResult Execute(std::string_view sql, const std::vector<TXEngineParam>& params,
+                           TXEngineRowSink& sink) override {
         sqlite3_stmt* raw = Prepared(sql);
         // Back to the cache reset and unbound, whatever happens below.
         struct TXReset {
@@ -222,11 +224,12 @@ public:
 
         TXEngineResult r;
         const int nCols = sqlite3_column_count(raw);
+        const size_t n = static_cast<size_t>(nCols);
         r.hasRows = nCols > 0;
         // Declared column types are known before the first step; when every column has one, each row
-        // is converted as it is read instead of being kept as cells first.
-        r.columns.resize(static_cast<size_t>(nCols));
-        std::vector<bool> mapped(static_cast<size_t>(nCols), false);
+        // goes to the sink as it is read instead of being kept as cells until the types are known.
+        r.columns.resize(n);
+        std::vector<bool> mapped(n, false);
         bool allMapped = true;
         for (int k = 0; k < nCols; ++k) {
             auto& col = r.columns[static_cast<size_t>(k)];
@@ -236,8 +239,17 @@ public:
             mapped[static_cast<size_t>(k)] = decl && MapDeclaredType(decl, col);
             allMapped = allMapped && mapped[static_cast<size_t>(k)];
         }
+        if (r.hasRows && allMapped)
+            sink.Columns(r.columns);
         std::vector<std::vector<TXCell>> cells;
-        std::vector<TXCell> scratch(allMapped ? static_cast<size_t>(nCols) : 0);
+        std::vector<TXCell> scratch(allMapped ? n : 0);
+        std::vector<TXVariant> values;
+        auto toSink = [&](std::vector<TXCell>& row) {
+            values.resize(n);
+            for (size_t k = 0; k < n; ++k)
+                values[k] = Convert(r.columns[k], row[k]);
+            sink.Row(values);
+        };
         const int64_t before = sqlite3_total_changes64(mDb);
         for (;;) {
             int rc = sqlite3_step(raw);
@@ -245,7 +257,7 @@ public:
                 break;
             if (rc != SQLITE_ROW)
                 throw EXEngineError(ErrorText(mDb));
-            auto& row = allMapped ? scratch : cells.emplace_back(static_cast<size_t>(nCols));
+            auto& row = allMapped ? scratch : cells.emplace_back(n);
             for (int k = 0; k < nCols; ++k) {
                 TXCell& c = row[static_cast<size_t>(k)];
                 c.cls = sqlite3_column_type(raw, k);
@@ -261,28 +273,20 @@ public:
                     c.s.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(raw, k)));
                 }
             }
-            if (allMapped) {
-                auto& out = r.rows.emplace_back();
-                out.reserve(row.size());
-                for (size_t k = 0; k < row.size(); ++k)
-                    out.push_back(Convert(r.columns[k], row[k]));
-            }
+            if (allMapped)
+                toSink(row);
         }
         if (!sqlite3_stmt_readonly(raw) && sqlite3_total_changes64(mDb) != before)
             r.affected = sqlite3_changes64(mDb);
-        if (allMapped)
+        if (allMapped || !r.hasRows)
             return r;
 
-        for (int k = 0; k < nCols; ++k)
-            if (!mapped[static_cast<size_t>(k)])
-                TypeFromValues(r.columns[static_cast<size_t>(k)], cells, static_cast<size_t>(k));
-        r.rows.reserve(cells.size());
-        for (auto& row : cells) {
-            auto& out = r.rows.emplace_back();
-            out.reserve(row.size());
-            for (size_t k = 0; k < row.size(); ++k)
-                out.push_back(Convert(r.columns[k], row[k]));
-        }
+        for (size_t k = 0; k < n; ++k)
+            if (!mapped[k])
+                TypeFromValues(r.columns[k], cells, k);
+        sink.Columns(r.columns);
+        for (auto& row : cells)
+            toSink(row);
         return r;
     }
 

@@ -3,6 +3,7 @@
 #include "app/UXScreenshotTour.h"
 #include "foundation/UXMainExec.h"
 #include "foundation/UXObject.h"
+#include "foundation/UXProcessMemory.h"
 #include "shell/UFLogin.h"
 #include "shell/UFMain.h"
 #include "shell/UXUserRights.h"
@@ -53,6 +54,7 @@ void QuitOnSignals(TFMain& main) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemory();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sarvolentis"));
     InstallLogin();

@@ -1,5 +1,7 @@
 #include "sql/UXSQLWire.h"
 
+#include "sql/UXSQLWireRows.h"
+
 #include <algorithm>
 #include <array>
 
@@ -17,13 +19,6 @@ std::vector<TXSQLStructDataType> TypesOf(const std::vector<TXSQLWireField>& fiel
         types.push_back(f.type);
     }
     return types;
-}
-
-void PatchI(TXData& d, int32_t pos, int32_t v) {
-    auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) {
-        d.Data[static_cast<size_t>(pos - 1 + i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
-    }
 }
 
 } // namespace
@@ -230,28 +225,10 @@ TXSQLWirePage ReadPage(TXData& d, const std::vector<TXSQLWireField>& fields) {
 
 size_t WritePage(TXData& d, const std::vector<TXSQLWireField>& fields,
                  const std::vector<std::vector<TXVariant>>& rows, size_t first, size_t maxBytes) {
-    PutI(d, kFormatVersion);
-    if (first >= rows.size()) {
-        PutI(d, 0);
-        return 0;
-    }
-    auto types = TypesOf(fields);
-    int32_t countPos = d.Pos;
-    PutI(d, 0);
-    PutI(d, static_cast<int32_t>(first));
-    int32_t start = d.Pos;
-    size_t written = 0;
-    while (first + written < rows.size() &&
-           written < static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        if (written > 0 && static_cast<size_t>(d.Pos - start) >= maxBytes) {
-            break;
-        }
-        PutB(d, 1);
-        WriteRecordTypes(d, types, rows[first + written]);
-        ++written;
-    }
-    PatchI(d, countPos, static_cast<int32_t>(written));
-    return written;
+    TXSQLWireRows encoded(TypesOf(fields));
+    for (const auto& row : rows)
+        encoded.Add(row);
+    return encoded.WritePage(d, first, maxBytes);
 }
 
 void WritePageEntries(TXData& d, const std::vector<TXSQLWireField>& fields, int32_t firstPosition,
