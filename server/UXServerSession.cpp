@@ -34,7 +34,7 @@ public:
             fields.push_back({c.name, c.type, c.size});
             types.push_back(c.type);
         }
-        rows = TXSQLWireRows(std::move(types));
+        rows = TXSQLWireRows(std::move(types), TXServerSession::kPageBytes);
     }
     void Row(std::vector<TXVariant>& values) override {
         if (mKeep)
@@ -287,15 +287,8 @@ void TXServerSession::Fetch(const TXSessRequest& r) {
     PutI(d, mCsid);
     PutS(d, r.id);
     PutI(d, res.number);
-    res.next += res.rows.WritePage(d, res.next, kPageBytes);
+    res.rows.TakePage(d); // freed as it goes; after the last page, empty ones
     Finish(d);
-    // Everything delivered: the rows are not needed any more, a later FETCH gets an empty page.
-    // They are freed after the reply is sent, so the client is not kept waiting for it.
-    TXSQLWireRows delivered;
-    if (res.next >= res.rows.Count() && res.rows.Count() > 0) {
-        std::swap(delivered, res.rows);
-        res.next = 0;
-    }
     mSend("FETCH", std::move(d.Data));
 }
 

@@ -47,8 +47,7 @@ private:
     struct TXResult {
         int32_t number = -1;
         std::vector<TXSQLWireField> fields;
-        TXSQLWireRows rows; // encoded as the engine reads them; a page is a copy of a range
-        size_t next = 0;
+        TXSQLWireRows rows; // encoded and cut into pages as the engine reads them
     };
 
     void Handle(const TXSessRequest& r);

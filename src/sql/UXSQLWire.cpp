@@ -225,10 +225,19 @@ TXSQLWirePage ReadPage(TXData& d, const std::vector<TXSQLWireField>& fields) {
 
 size_t WritePage(TXData& d, const std::vector<TXSQLWireField>& fields,
                  const std::vector<std::vector<TXVariant>>& rows, size_t first, size_t maxBytes) {
-    TXSQLWireRows encoded(TypesOf(fields));
-    for (const auto& row : rows)
-        encoded.Add(row);
-    return encoded.WritePage(d, first, maxBytes);
+    TXSQLWireRows encoded(TypesOf(fields), maxBytes, first);
+    for (size_t i = first; i < rows.size(); ++i)
+        encoded.Add(rows[i]);
+    return encoded.TakePage(d);
+}
+
+void WritePageBytes(TXData& d, int32_t firstPosition, int32_t count, std::string_view entries) {
+    PutI(d, kFormatVersion);
+    PutI(d, count);
+    if (count > 0) {
+        PutI(d, firstPosition);
+        PutRaw(d, entries.data(), entries.size());
+    }
 }
 
 void WritePageEntries(TXData& d, const std::vector<TXSQLWireField>& fields, int32_t firstPosition,

@@ -93,6 +93,8 @@ TXSQLWirePage ReadPageTypes(TXData& d, const std::vector<TXSQLStructDataType>& t
 size_t WritePage(TXData& d, const std::vector<TXSQLWireField>& fields,
                  const std::vector<std::vector<TXVariant>>& rows, size_t first,
                  size_t maxBytes = std::numeric_limits<size_t>::max());
+// A page of count entries already encoded (presence byte and record each).
+void WritePageBytes(TXData& d, int32_t firstPosition, int32_t count, std::string_view entries);
 // A page with explicit entries; a null pointer is a skipped position.
 void WritePageEntries(TXData& d, const std::vector<TXSQLWireField>& fields, int32_t firstPosition,
                       const std::vector<const std::vector<TXVariant>*>& entries);

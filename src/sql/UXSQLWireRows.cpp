@@ -5,44 +5,33 @@
 #include <algorithm>
 #include <utility>
 
-TXSQLWireRows::TXSQLWireRows(std::vector<TXSQLStructDataType> types) : mTypes(std::move(types)) {
-    Clear();
-}
-
-void TXSQLWireRows::Clear() {
-    mData = TXData{};
-    Init(mData);
-    mStarts.assign(1, 0);
-    mStarts.shrink_to_fit();
-}
+TXSQLWireRows::TXSQLWireRows(std::vector<TXSQLStructDataType> types, size_t pageBytes, size_t firstPosition)
+    : mTypes(std::move(types)), mPageBytes(pageBytes), mFirst(firstPosition) {}
 
 void TXSQLWireRows::Add(const std::vector<TXVariant>& values) {
-    PutB(mData, 1);
-    WriteRecordTypes(mData, mTypes, values);
-    mStarts.push_back(static_cast<size_t>(mData.Pos - 1));
+    if (mPages.empty() || mPages.back().count >= static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
+        static_cast<size_t>(mPages.back().bytes.Pos - 1) >= mPageBytes) {
+        TXPage& p = mPages.emplace_back();
+        p.first = mFirst + mCount;
+        Init(p.bytes);
+        // Room for a whole page at once: no regrowth while it fills.
+        if (mPageBytes < (size_t(1) << 20))
+            p.bytes.Data.reserve(mPageBytes + mPageBytes / 4);
+    }
+    TXPage& p = mPages.back();
+    PutB(p.bytes, 1);
+    WriteRecordTypes(p.bytes, mTypes, values);
+    ++p.count;
+    ++mCount;
 }
 
-size_t TXSQLWireRows::WritePage(TXData& d, size_t first, size_t maxBytes) const {
-    constexpr int32_t kFormatVersion = 1;
-    PutI(d, kFormatVersion);
-    if (first >= Count()) {
-        PutI(d, 0);
+size_t TXSQLWireRows::TakePage(TXData& d) {
+    if (mNext >= mPages.size()) {
+        WritePageBytes(d, 0, 0, {});
         return 0;
     }
-    // Rows up to the one that reaches maxBytes, as many as a count can say.
-    const size_t from = mStarts[first];
-    const size_t limit =
-        std::min<size_t>(Count(), first + static_cast<size_t>(std::numeric_limits<int32_t>::max()));
-    auto end = std::lower_bound(mStarts.begin() + static_cast<std::ptrdiff_t>(first) + 1,
-                                mStarts.begin() + static_cast<std::ptrdiff_t>(limit) + 1,
-                                maxBytes > std::numeric_limits<size_t>::max() - from
-                                    ? std::numeric_limits<size_t>::max()
-                                    : from + maxBytes);
-    if (end == mStarts.begin() + static_cast<std::ptrdiff_t>(limit) + 1)
-        --end;
-    const size_t written = static_cast<size_t>(end - mStarts.begin()) - first;
-    PutI(d, static_cast<int32_t>(written));
-    PutI(d, static_cast<int32_t>(first));
-    PutRaw(d, mData.Data.data() + from, *end - from);
-    return written;
+    TXPage page = std::move(mPages[mNext++]);
+    WritePageBytes(d, static_cast<int32_t>(page.first), static_cast<int32_t>(page.count),
+                   std::string_view(page.bytes.Data.data(), static_cast<size_t>(page.bytes.Pos - 1)));
+    return page.count;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// A result's rows encoded once, as page entries (presence byte and record) back to back, and cut
-// into pages later by copying bytes: a large result is held in its wire size, not as values.
+// A result's rows encoded once, as page entries (presence byte and record), already cut into pages:
+// a large result is held in its wire size rather than as values, a page goes out as a copy of its
+// bytes, and each page's memory is freed once it has gone.
 
 #include "foundation/UXData.h"
 #include "foundation/UXVariant.h"
@@ -13,21 +14,28 @@
 
 class TXSQLWireRows {
 public:
-    explicit TXSQLWireRows(std::vector<TXSQLStructDataType> types = {});
+    // Rows are added to a page until its bytes reach pageBytes (so at least one row a page); the
+    // first row added sits at firstPosition.
+    explicit TXSQLWireRows(std::vector<TXSQLStructDataType> types = {},
+                           size_t pageBytes = std::numeric_limits<size_t>::max(), size_t firstPosition = 0);
 
-    // Values are converted to the column types as WriteRecordTypes does. Throws EXDataError when
-    // the rows outgrow a pack.
+    // Values are converted to the column types as WriteRecordTypes does.
     void Add(const std::vector<TXVariant>& values);
-    size_t Count() const { return mStarts.size() - 1; }
-    size_t Bytes() const { return mStarts.back(); }
-    void Clear(); // frees the bytes
+    size_t Count() const { return mCount; } // rows added
 
-    // The page of rows [first, ...): rows are added until their bytes reach maxBytes (so at least
-    // one when any remain). Returns the rows written; first at or beyond the end writes an empty page.
-    size_t WritePage(TXData& d, size_t first, size_t maxBytes = std::numeric_limits<size_t>::max()) const;
+    // Writes the next page, or an empty one when none is left, and frees it. Returns its rows.
+    size_t TakePage(TXData& d);
 
 private:
+    struct TXPage {
+        size_t first = 0;
+        size_t count = 0;
+        TXData bytes; // entries, written up to bytes.Pos
+    };
     std::vector<TXSQLStructDataType> mTypes;
-    TXData mData;
-    std::vector<size_t> mStarts; // byte offset of each row in mData, then the end
+    size_t mPageBytes;
+    size_t mFirst;
+    size_t mCount = 0;
+    std::vector<TXPage> mPages;
+    size_t mNext = 0; // the next page to take
 };

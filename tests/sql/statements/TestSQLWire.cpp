@@ -1,5 +1,6 @@
 // Statement, structure, record and page formats: exact bytes, round trips, version and length errors.
 #include "SQLTestSupport.h"
+#include "sql/UXSQLWireRows.h"
 
 #include <gtest/gtest.h>
 
@@ -253,6 +254,39 @@ TEST(SQLWirePage, PagesBySizeCoverEveryRowOnce) {
             EXPECT_EQ(pages, 1);
         }
     }
+}
+
+// A result encoded once and taken page by page, as the data server sends it.
+TEST(SQLWirePage, EncodedRowsAreTakenInPagesThenEmpty) {
+    const std::vector<TXSQLWireField> fields = {{"ID", sftInteger, 4}, {"NOME", sftString, 40}};
+    TXSQLWireRows encoded({sftInteger, sftString}, 300);
+    for (int i = 0; i < 40; ++i) {
+        encoded.Add({I(i), i % 7 == 0 ? TXVariant::Null() : S(std::string(static_cast<size_t>(i), 'y'))});
+    }
+    EXPECT_EQ(encoded.Count(), 40u);
+    size_t next = 0;
+    for (int pages = 0; next < 40; ++pages) {
+        ASSERT_LT(pages, 40);
+        TXData d;
+        Init(d);
+        const size_t n = encoded.TakePage(d);
+        ASSERT_GE(n, 1u);
+        EXPECT_LT(n, 40u) << "300 bytes hold only some of the rows";
+        TXData r = Loaded(Finished(d));
+        TXSQLWirePage page = ReadPage(r, fields);
+        EXPECT_EQ(page.firstPosition, static_cast<int32_t>(next));
+        ASSERT_EQ(page.entries.size(), n);
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ((*page.entries[i])[0], I(static_cast<int64_t>(next + i)));
+            EXPECT_EQ((*page.entries[i])[1].IsNull(), (next + i) % 7 == 0);
+        }
+        next += n;
+    }
+    EXPECT_EQ(next, 40u);
+    TXData d;
+    Init(d);
+    EXPECT_EQ(encoded.TakePage(d), 0u);
+    EXPECT_EQ(Hex(Finished(d)), "0100000000000000");
 }
 
 TEST(SQLWireErrors, VersionsAreCheckedWithTheirTexts) {
