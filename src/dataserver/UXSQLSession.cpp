@@ -431,6 +431,16 @@ void TXSQLSession::OnCreate(TXData& d) {
     Notify(seReady);
 }
 
+void TXSQLSession::RequestPage(const std::string& id) {
+    TXData f;
+    Init(f);
+    Head(f);
+    PutS(f, id);
+    PutB(f, 1);
+    Finish(f);
+    SendData("FETCH", f);
+}
+
 void TXSQLSession::OnFetchStruct(TXData& d) {
     const std::string id = GetS(d);
     const int32_t number = GetI(d);
@@ -447,13 +457,7 @@ void TXSQLSession::OnFetchStruct(TXData& d) {
     Notify(seFetchStruct);
     if (EventCode == seNone || !mActive || Entry(id, number) != e || e->sql.get() != sql)
         return;
-    TXData f;
-    Init(f);
-    Head(f);
-    PutS(f, id);
-    PutB(f, 1);
-    Finish(f);
-    SendData("FETCH", f);
+    RequestPage(id);
 }
 
 void TXSQLSession::OnFetch(TXData& d) {
@@ -492,13 +496,7 @@ void TXSQLSession::OnFetch(TXData& d) {
     }
     if (abandoned)
         return;
-    TXData f;
-    Init(f);
-    Head(f);
-    PutS(f, id);
-    PutB(f, 1);
-    Finish(f);
-    SendData("FETCH", f);
+    RequestPage(id);
 }
 
 void TXSQLSession::OnSQLError(TXData& d) {

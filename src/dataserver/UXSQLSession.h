@@ -120,6 +120,7 @@ private:
     void SendData(std::string_view command, const TXData& d);
     void Notify(int32_t code);
     void SelectDone(TEntry& e);
+    void RequestPage(const std::string& id); // FETCH: the next page of a SELECT
     TEntry* Entry(const std::string& id, int32_t number);
     void ClearEvent();
 
