@@ -49,70 +49,131 @@ private:
     sqlite3_stmt* mS;
 };
 
-[[noreturn]] void BadValue(const TXEngineColumn& col, const TXCell& c) {
+// One value as SQLite gives it: TEXT as UTF-8, BLOB as bytes.
+struct TXCellView {
+    int cls = SQLITE_NULL;
+    int64_t i = 0;
+    double d = 0;
+    std::string_view s;
+};
+
+TXCellView ViewOf(const TXCell& c) {
+    return {c.cls, c.i, c.d, c.s};
+}
+
+// Column k of the statement's current row.
+TXCellView ReadCell(sqlite3_stmt* st, int k) {
+    TXCellView c;
+    c.cls = sqlite3_column_type(st, k);
+    if (c.cls == SQLITE_INTEGER) {
+        c.i = sqlite3_column_int64(st, k);
+    } else if (c.cls == SQLITE_FLOAT) {
+        c.d = sqlite3_column_double(st, k);
+    } else if (c.cls == SQLITE_TEXT) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, k));
+        c.s = std::string_view(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(st, k)));
+    } else if (c.cls == SQLITE_BLOB) {
+        const auto* b = static_cast<const char*>(sqlite3_column_blob(st, k));
+        c.s = std::string_view(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(st, k)));
+    }
+    return c;
+}
+
+[[noreturn]] void BadValue(const TXEngineColumn& col, const TXCellView& c) {
     throw EXEngineError("column " + col.name + ": value '" + Utf8ToCp1252(c.s) + "' is not a valid " +
                         std::string(SQLStructDataTypeName(col.type)).substr(3));
 }
 
-TXVariant Convert(const TXEngineColumn& col, TXCell& c) {
-    if (c.cls == SQLITE_NULL)
-        return TXVariant::Null();
+// The value in the column's type, into out (whose string room is reused).
+void Convert(const TXEngineColumn& col, const TXCellView& c, TXVariant& out) {
+    if (c.cls == SQLITE_NULL) {
+        out = TXVariant::Null();
+        return;
+    }
     switch (col.type) {
     case sftInteger:
-        if (c.cls == SQLITE_INTEGER)
-            return TXVariant::FromInt64(c.i);
-        if (c.cls == SQLITE_FLOAT)
-            return TXVariant::FromInt64(std::llround(c.d));
+        if (c.cls == SQLITE_INTEGER) {
+            out = TXVariant::FromInt64(c.i);
+            return;
+        }
+        if (c.cls == SQLITE_FLOAT) {
+            out = TXVariant::FromInt64(std::llround(c.d));
+            return;
+        }
         if (c.cls == SQLITE_TEXT) {
             int64_t v;
             double d;
-            if (TextToInt64(c.s, v))
-                return TXVariant::FromInt64(v);
-            if (TextToDouble(c.s, d))
-                return TXVariant::FromInt64(std::llround(d));
+            if (TextToInt64(c.s, v)) {
+                out = TXVariant::FromInt64(v);
+                return;
+            }
+            if (TextToDouble(c.s, d)) {
+                out = TXVariant::FromInt64(std::llround(d));
+                return;
+            }
         }
         BadValue(col, c);
     case sftCurrency:
-        if (c.cls == SQLITE_INTEGER)
-            return TXVariant::FromCurrencyScaled(c.i * 10000);
-        if (c.cls == SQLITE_FLOAT)
-            return TXVariant::FromCurrencyScaled(std::llround(c.d * 10000.0));
+        if (c.cls == SQLITE_INTEGER) {
+            out = TXVariant::FromCurrencyScaled(c.i * 10000);
+            return;
+        }
+        if (c.cls == SQLITE_FLOAT) {
+            out = TXVariant::FromCurrencyScaled(std::llround(c.d * 10000.0));
+            return;
+        }
         if (c.cls == SQLITE_TEXT) {
             int64_t v;
-            if (TextToCurrency(c.s, v))
-                return TXVariant::FromCurrencyScaled(v);
+            if (TextToCurrency(c.s, v)) {
+                out = TXVariant::FromCurrencyScaled(v);
+                return;
+            }
         }
         BadValue(col, c);
     case sftFloat:
-        if (c.cls == SQLITE_INTEGER)
-            return TXVariant::FromDouble(static_cast<double>(c.i));
-        if (c.cls == SQLITE_FLOAT)
-            return TXVariant::FromDouble(c.d);
+        if (c.cls == SQLITE_INTEGER) {
+            out = TXVariant::FromDouble(static_cast<double>(c.i));
+            return;
+        }
+        if (c.cls == SQLITE_FLOAT) {
+            out = TXVariant::FromDouble(c.d);
+            return;
+        }
         if (c.cls == SQLITE_TEXT) {
             double d;
-            if (TextToDouble(c.s, d))
-                return TXVariant::FromDouble(d);
+            if (TextToDouble(c.s, d)) {
+                out = TXVariant::FromDouble(d);
+                return;
+            }
         }
         BadValue(col, c);
     case sftDateTime:
-        if (c.cls == SQLITE_INTEGER)
-            return TXVariant::FromDate(static_cast<double>(c.i));
-        if (c.cls == SQLITE_FLOAT)
-            return TXVariant::FromDate(c.d);
+        if (c.cls == SQLITE_INTEGER) {
+            out = TXVariant::FromDate(static_cast<double>(c.i));
+            return;
+        }
+        if (c.cls == SQLITE_FLOAT) {
+            out = TXVariant::FromDate(c.d);
+            return;
+        }
         if (c.cls == SQLITE_TEXT) {
             double d;
-            if (TimestampToDayNumber(c.s, d))
-                return TXVariant::FromDate(d);
+            if (TimestampToDayNumber(c.s, d)) {
+                out = TXVariant::FromDate(d);
+                return;
+            }
         }
         BadValue(col, c);
     default: // string, blob
-        if (c.cls == SQLITE_BLOB)
-            return TXVariant::FromString(std::move(c.s));
-        if (c.cls == SQLITE_TEXT)
-            return TXVariant::FromString(IsAscii(c.s) ? c.s : Utf8ToCp1252(c.s));
-        if (c.cls == SQLITE_INTEGER)
-            return TXVariant::FromString(std::to_string(c.i));
-        return TXVariant::FromString(DoubleToText(c.d));
+        if (c.cls == SQLITE_BLOB || (c.cls == SQLITE_TEXT && IsAscii(c.s)))
+            out.SetString(c.s);
+        else if (c.cls == SQLITE_TEXT)
+            out.SetString(Utf8ToCp1252(c.s));
+        else if (c.cls == SQLITE_INTEGER)
+            out.SetString(std::to_string(c.i));
+        else
+            out.SetString(DoubleToText(c.d));
+        return;
     }
 }
 
@@ -241,15 +302,9 @@ public:
         }
         if (r.hasRows && allMapped)
             sink.Columns(r.columns);
+        // Without declared types every cell is kept (owning its bytes) until the column types are known.
         std::vector<std::vector<TXCell>> cells;
-        std::vector<TXCell> scratch(allMapped ? n : 0);
-        std::vector<TXVariant> values;
-        auto toSink = [&](std::vector<TXCell>& row) {
-            values.resize(n);
-            for (size_t k = 0; k < n; ++k)
-                values[k] = Convert(r.columns[k], row[k]);
-            sink.Row(values);
-        };
+        std::vector<TXVariant> values(n);
         const int64_t before = sqlite3_total_changes64(mDb);
         for (;;) {
             int rc = sqlite3_step(raw);
@@ -257,24 +312,23 @@ public:
                 break;
             if (rc != SQLITE_ROW)
                 throw EXEngineError(ErrorText(mDb));
-            auto& row = allMapped ? scratch : cells.emplace_back(n);
-            for (int k = 0; k < nCols; ++k) {
-                TXCell& c = row[static_cast<size_t>(k)];
-                c.cls = sqlite3_column_type(raw, k);
-                if (c.cls == SQLITE_INTEGER)
-                    c.i = sqlite3_column_int64(raw, k);
-                else if (c.cls == SQLITE_FLOAT)
-                    c.d = sqlite3_column_double(raw, k);
-                else if (c.cls == SQLITE_TEXT)
-                    c.s.assign(reinterpret_cast<const char*>(sqlite3_column_text(raw, k)),
-                               static_cast<size_t>(sqlite3_column_bytes(raw, k)));
-                else if (c.cls == SQLITE_BLOB) {
-                    auto* b = static_cast<const char*>(sqlite3_column_blob(raw, k));
-                    c.s.assign(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(raw, k)));
-                }
+            if (allMapped) {
+                values.resize(n); // a sink may have taken the vector
+                for (int k = 0; k < nCols; ++k)
+                    Convert(r.columns[static_cast<size_t>(k)], ReadCell(raw, k),
+                            values[static_cast<size_t>(k)]);
+                sink.Row(values);
+                continue;
             }
-            if (allMapped)
-                toSink(row);
+            auto& row = cells.emplace_back(n);
+            for (int k = 0; k < nCols; ++k) {
+                const TXCellView v = ReadCell(raw, k);
+                TXCell& c = row[static_cast<size_t>(k)];
+                c.cls = v.cls;
+                c.i = v.i;
+                c.d = v.d;
+                c.s.assign(v.s);
+            }
         }
         if (!sqlite3_stmt_readonly(raw) && sqlite3_total_changes64(mDb) != before)
             r.affected = sqlite3_changes64(mDb);
@@ -285,8 +339,12 @@ public:
             if (!mapped[k])
                 TypeFromValues(r.columns[k], cells, k);
         sink.Columns(r.columns);
-        for (auto& row : cells)
-            toSink(row);
+        for (auto& row : cells) {
+            values.resize(n);
+            for (size_t k = 0; k < n; ++k)
+                Convert(r.columns[k], ViewOf(row[k]), values[k]);
+            sink.Row(values);
+        }
         return r;
     }
 

@@ -82,6 +82,12 @@ public:
     static TXVariant FromString(std::string v);     // varString (byte string)
     static TXVariant FromOleStr(std::string v);     // varOleStr (same bytes, other code)
     static TXVariant WithCode(uint16_t code);       // any other code, no value
+    // Makes this a varString of v, reusing the room of a string held before (rows read in a loop).
+    void SetString(std::string_view v) {
+        mType = varString;
+        mV.i64 = 0;
+        mS.assign(v);
+    }
 
     uint16_t Type() const { return mType; }
     bool IsEmpty() const { return mType == varEmpty; }
