@@ -7,6 +7,10 @@
 #include <QHostInfo>
 #include <QNetworkProxy>
 
+#if defined(Q_OS_UNIX)
+#include <sys/socket.h>
+#endif
+
 namespace {
 
 // Socket errors are reported as the classic socket error numbers the logs have always shown.
@@ -312,6 +316,19 @@ void TXCustomTCPClient::OnSendTimer() {
 }
 
 void TXCustomTCPClient::WriteQueued(bool flush) {
+#if defined(Q_OS_UNIX)
+    // Straight to the kernel while Qt holds nothing back: a buffered QTcpSocket write switches the
+    // write notifier on and off again, two event-loop wake-ups for every packet. What the kernel
+    // does not take goes through the socket below, which then keeps the order.
+    const qintptr fd = mSocket.socketDescriptor();
+    while (fd != -1 && !mSendQueue.Empty() && mSocket.bytesToWrite() == 0) {
+        const ssize_t n = ::send(int(fd), mSendQueue.Peek(), size_t(mSendQueue.ContiguousReadable()),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n <= 0)
+            break; // full, or an error the socket reports on its own write below
+        mSendQueue.Consume(int32_t(n));
+    }
+#endif
     while (!mSendQueue.Empty()) {
         const qint64 room = kSocketWriteLimit - mSocket.bytesToWrite();
         if (room <= 0)

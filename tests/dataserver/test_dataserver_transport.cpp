@@ -94,6 +94,23 @@ TEST_F(Transport, SplitAndCoalescedFramesAreEachDispatchedOnce) {
     EXPECT_TRUE(ev.errors.empty());
 }
 
+// More than the kernel takes at once, sent while the peer is not reading: part goes straight out,
+// the rest waits in the socket, and the peer still gets every packet whole and in order.
+TEST_F(Transport, PacketsBeyondTheSocketBufferArriveWholeAndInOrder) {
+    Open();
+    constexpr int kPackets = 12;
+    for (int i = 0; i < kPackets; ++i)
+        client.SendText(0, "BIG", "S", std::string(size_t(1) << 20, char('a' + i)));
+    ASSERT_TRUE(peer.WaitFrames(kPackets, 20000));
+    for (int i = 0; i < kPackets; ++i) {
+        const TXTCPPack& f = peer.Frames()[size_t(i)];
+        EXPECT_EQ(f.Command, "BIG");
+        EXPECT_EQ(f.Seq, i + 1);
+        EXPECT_EQ(f.Payload, std::string(size_t(1) << 20, char('a' + i))) << "packet " << i;
+    }
+    EXPECT_TRUE(ev.errors.empty());
+}
+
 TEST_F(Transport, WrongSequenceIsReportedAndThePacketStillDispatched) {
     Open(); // $ID was seq 1
     peer.Send("", "X", "", 5);
