@@ -2,13 +2,8 @@
 
 #include "server/UXServerLog.h"
 
-#include <chrono>
 #include <exception>
 #include <string>
-
-namespace {
-constexpr auto kSpin = std::chrono::microseconds(200);
-}
 
 TXWorkerPool::TXWorkerPool(size_t coreThreads, size_t maxThreads) : mMax(maxThreads < 1 ? 1 : maxThreads) {
     std::lock_guard lock(mMutex);
@@ -27,12 +22,9 @@ void TXWorkerPool::StartThreadLocked() {
 void TXWorkerPool::Submit(std::function<void()> task) {
     std::lock_guard lock(mMutex);
     mTasks.push_back(std::move(task));
-    mQueued.store(mTasks.size(), std::memory_order_release);
     if (mTasks.size() > mIdle && mThreads.size() < mMax)
         StartThreadLocked();
-    // A polling worker takes it without being woken; it rechecks the queue under the lock before it sleeps.
-    if (!mSpinning || mTasks.size() > 1)
-        mWake.notify_one();
+    mWake.notify_one();
 }
 
 size_t TXWorkerPool::ThreadCount() const {
@@ -44,22 +36,12 @@ void TXWorkerPool::WorkerLoop() {
     std::unique_lock lock(mMutex);
     for (;;) {
         ++mIdle;
-        if (mTasks.empty() && !mStopping && !mSpinning) {
-            mSpinning = true;
-            lock.unlock();
-            const auto until = std::chrono::steady_clock::now() + kSpin;
-            while (mQueued.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until)
-                std::this_thread::yield();
-            lock.lock();
-            mSpinning = false;
-        }
         mWake.wait(lock, [this] { return !mTasks.empty() || mStopping; });
         --mIdle;
         if (mTasks.empty())
             return; // stopping and nothing left
         auto task = std::move(mTasks.front());
         mTasks.pop_front();
-        mQueued.store(mTasks.size(), std::memory_order_release);
         lock.unlock();
         try {
             task();

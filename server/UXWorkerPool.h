@@ -2,7 +2,6 @@
 // Worker threads for engine calls. The pool grows while every worker is busy, so a call that waits
 // on a row lock or a busy database never holds back work queued behind it.
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -32,10 +31,6 @@ private:
     std::deque<std::function<void()>> mTasks;
     std::vector<std::thread> mThreads;
     size_t mIdle = 0;
-    // One idle worker at a time polls briefly before it sleeps: a client waiting on each reply sends
-    // its next request within microseconds, and waking a sleeping thread costs more than that.
-    std::atomic<size_t> mQueued{0};
-    bool mSpinning = false;
     size_t mMax;
     bool mStopping = false;
 };
