@@ -185,6 +185,23 @@ void TXDataServer::SendTo(uint64_t connKey, std::string service, std::string com
     });
 }
 
+void TXDataServer::SendAfterPosted(TXServerConnection& c, std::string service, std::string command,
+                                   std::string payload) {
+    {
+        std::lock_guard lock(mPostedMutex);
+        if (!mPosted.empty()) { // the loop is woken for those already
+            mPosted.push_back([this, key = c.key, s = std::move(service), cmd = std::move(command),
+                               p = std::move(payload)]() mutable {
+                auto it = mConnections.find(key);
+                if (it != mConnections.end())
+                    Send(*it->second, s, cmd, std::move(p));
+            });
+            return;
+        }
+    }
+    Send(c, service, command, std::move(payload));
+}
+
 void TXDataServer::RunPosted() {
     uint64_t count = 0;
     [[maybe_unused]] auto n = read(mWakeFd, &count, sizeof count);
@@ -639,12 +656,13 @@ void TXDataServer::HandleCfg(TXServerConnection& c, const TXTCPPack& p) {
             });
         };
         // Known: answered here, without two thread hand-offs per request — unless this connection's
-        // own queue still has work (a FREESEQUENCE, say), which a reply must not overtake.
+        // own queue still has work (a FREESEQUENCE, say), which a reply must not overtake; nor may
+        // it overtake a reply of that work still on its way out (a SETVERSION's, say).
         if (TXVersion v; c.control->Idle() && cfg->CachedVersion(v)) {
             std::string text;
             std::string reply = versionReply(v, text);
             c.seenVersions[canon] = StrToVersion(text);
-            Send(c, "CFG", "VERSION", std::move(reply));
+            SendAfterPosted(c, "CFG", "VERSION", std::move(reply));
             return;
         }
         c.control->Post([this, key, cfg, cfgName, versionReply] {

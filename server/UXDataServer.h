@@ -51,6 +51,9 @@ private:
     void Flush(TXServerConnection& c);
     void FlushLocked(TXServerOutlet& o);
     void Send(TXServerConnection& c, std::string_view service, std::string_view command, std::string payload);
+    // On the I/O thread: sent behind whatever workers have posted for sending and not yet sent.
+    void SendAfterPosted(TXServerConnection& c, std::string service, std::string command,
+                         std::string payload);
     // From a worker: the packet goes out at once on the calling thread when nothing is waiting before it.
     void SendDirect(TXServerOutlet& o, std::string_view service, std::string_view command,
                     std::string payload);
