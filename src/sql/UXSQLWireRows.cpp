@@ -2,7 +2,6 @@
 
 #include "sql/UXSQLWire.h"
 
-#include <algorithm>
 #include <utility>
 
 TXSQLWireRows::TXSQLWireRows(std::vector<TXSQLStructDataType> types, size_t pageBytes, size_t firstPosition)
@@ -14,11 +13,13 @@ void TXSQLWireRows::Add(const std::vector<TXVariant>& values) {
         TXPage& p = mPages.emplace_back();
         p.first = mFirst + mCount;
         Init(p.bytes);
-        // Room for a whole page at once: no regrowth while it fills.
-        if (mPageBytes < (size_t(1) << 20))
-            p.bytes.Data.reserve(mPageBytes + mPageBytes / 4);
     }
     TXPage& p = mPages.back();
+    // A page that gets past a few rows gets room for all of it at once, not a regrowth every half
+    // again; a small result stays small.
+    constexpr int32_t kSmall = 4096;
+    if (p.bytes.Pos > kSmall && p.bytes.Data.capacity() < mPageBytes && mPageBytes < (size_t(1) << 20))
+        p.bytes.Data.reserve(mPageBytes + mPageBytes / 4);
     PutB(p.bytes, 1);
     WriteRecordTypes(p.bytes, mTypes, values);
     ++p.count;
