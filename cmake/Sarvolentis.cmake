@@ -14,10 +14,13 @@ function(sv_library name)
   endif()
 endfunction()
 
-# sv_test(NAME LABELS l1 [l2] SOURCES ... LIBS ... [QT] [TIMEOUT s])
-# One GoogleTest program registered as one ctest entry with its labels.
+# One GoogleTest program registered as a ctest entry with its labels.
+# sv_test(NAME [QT] SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [PROGRAMS target...]
+#         [POSTGRES [POSTGRES_ENV VAR=value] [POSTGRES_ARGS arg...]])
+# PROGRAMS are built before the test when they are part of the build (it starts them). POSTGRES adds
+# NAME_postgres, the same program run once more against the cluster scripts/test gives (SV_PG_CONNINFO).
 function(sv_test name)
-  cmake_parse_arguments(A "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "QT;POSTGRES" "TIMEOUT;POSTGRES_ENV" "SOURCES;LIBS;LABELS;PROGRAMS;POSTGRES_ARGS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock Threads::Threads)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
@@ -26,12 +29,23 @@ function(sv_test name)
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  foreach(program ${A_PROGRAMS})
+    if(TARGET ${program})
+      add_dependencies(${name} ${program})
+    endif()
+  endforeach()
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SV_BUILD_DIR=${PROJECT_BINARY_DIR};SV_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(env "QT_QPA_PLATFORM=offscreen;SV_BUILD_DIR=${PROJECT_BINARY_DIR};SV_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+  if(A_POSTGRES)
+    add_test(NAME ${name}_postgres COMMAND ${name} ${A_POSTGRES_ARGS})
+    set(pgenv ${A_POSTGRES_ENV} ${env})
+    set_tests_properties(${name}_postgres PROPERTIES LABELS "${A_LABELS};postgres" TIMEOUT ${A_TIMEOUT}
+      ENVIRONMENT "${pgenv}")
+  endif()
 endfunction()
 
 # sv_bench(NAME SOURCES ... LIBS ...)
