@@ -1,7 +1,7 @@
 // The data client: control messages against a scripted peer, and the real data server end to end.
 #include "UScriptedPeer.h"
-#include "UTestMain.h"
 #include "support/UDataServerProcess.h"
+#include "support/UTestMain.h"
 
 #include "dataserver/UXAuthKey.h"
 #include "dataserver/UXDataClient.h"

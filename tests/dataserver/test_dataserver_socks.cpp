@@ -1,7 +1,7 @@
 // Connecting through real SOCKS proxies: dante (4 and 5) and microsocks (5 with user and password).
 #include "UScriptedPeer.h"
-#include "UTestMain.h"
 #include "support/UPeerProcess.h"
+#include "support/UTestMain.h"
 
 #include "dataserver/UXTCPClientPack.h"
 

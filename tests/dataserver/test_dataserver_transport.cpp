@@ -1,6 +1,6 @@
 // The packet transport against a scripted peer: framing, sequence, id handshake, keep-alive, dispatch.
 #include "UScriptedPeer.h"
-#include "UTestMain.h"
+#include "support/UTestMain.h"
 
 #include "dataserver/UXTCPClientPack.h"
 #include "dataserver/UXTCPClientService.h"

@@ -1,4 +1,4 @@
-#include "dataserver/UTestMain.h"
+#include "support/UTestMain.h"
 
 int main(int argc, char** argv) {
     return RunQtTests(argc, argv);

@@ -13,6 +13,7 @@
 #include "shell/login/UShellServer.h"
 #include "sql/UTBStruct_App.h"
 #include "sql/UXDBDataBaseStructure.h"
+#include "support/UTestMain.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -367,9 +368,5 @@ TEST(AppUser, EverySetterThatChangesAValueNotifies) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir home;
-    setenv("SARVOLENTIS_HOME", home.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunQtTests<QApplication>(argc, argv);
 }

@@ -8,15 +8,14 @@
 #include "shell/login/UShellServer.h"
 #include "sql/UTBStruct_App.h"
 #include "sql/UXDBDataBaseStructure.h"
+#include "support/UTestMain.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -271,9 +270,5 @@ TEST_F(UpgradeTest, FailedVersionStoreShowsErrorAndClosingAsksUntilFinished) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir home;
-    setenv("SARVOLENTIS_HOME", home.path().toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunQtTests<QApplication>(argc, argv);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// main() of the Qt test programs: a core application and a private application folder.
+// main() of the Qt test programs: the application (QApplication for widget tests) and a private
+// application folder.
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -8,10 +9,11 @@
 
 #include <cstdlib>
 
-inline int RunQtTests(int argc, char** argv) {
+template <class TApplication = QCoreApplication>
+int RunQtTests(int argc, char** argv) {
     QTemporaryDir home;
     setenv("SARVOLENTIS_HOME", home.path().toLocal8Bit().constData(), 1);
-    QCoreApplication app(argc, argv);
+    TApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
