@@ -7,6 +7,7 @@
 #include "dataserver/UXTCPPack.h"
 #include "foundation/UXData.h"
 #include "support/UDataServerProcess.h"
+#include "support/UWaitFor.h"
 
 #include "../URawChain.h"
 
@@ -27,14 +28,6 @@ namespace {
 
 constexpr int kChain = 10000;
 const std::string kCfg = "SARVOLENTIS";
-
-bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-    return pred();
-}
 
 // Answers every request of requestSize bytes with replySize bytes, on its own thread; with frames,
 // the reply is a VERSION packet with the right sequence number.

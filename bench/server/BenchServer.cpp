@@ -20,11 +20,11 @@
 #include "sql/UXSQLWire.h"
 #include "support/UDataServerProcess.h"
 #include "support/UPgDatabase.h"
+#include "support/UWaitFor.h"
 
 #include "../URawChain.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 
@@ -61,14 +61,6 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
-
-bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-    return pred();
 }
 
 std::string ChainName(int i) {

@@ -1,38 +1,15 @@
 #pragma once
-// A scripted server on 127.0.0.1 for the transport cases a real data server never produces,
-// and the small wait helpers the Qt tests share.
+// A scripted server on 127.0.0.1 for the transport cases a real data server never produces.
 
 #include "dataserver/UXBuffer.h"
 #include "dataserver/UXTCPPack.h"
+#include "support/UWaitFor.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <functional>
 #include <string>
 #include <vector>
-
-// Processes events until pred holds or timeoutMs passed; returns pred().
-inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-    }
-    return true;
-}
-
-// Lets the event loop run for ms (for "nothing happens" checks).
-inline void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-}
 
 class ScriptedPeer {
 public:

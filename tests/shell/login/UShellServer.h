@@ -7,28 +7,10 @@
 #include "dataserver/UXTCPClientPack.h"
 #include "sql/UXSQL.h"
 #include "support/UDataServerProcess.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/UWaitFor.h"
 
 #include <functional>
 #include <string>
-
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-// Processes events for ms (for checks that something does NOT happen).
-inline void Idle(int ms) {
-    WaitFor([] { return false; }, ms);
-}
 
 class TShellConn {
 public:

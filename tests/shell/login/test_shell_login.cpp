@@ -205,7 +205,7 @@ TEST_F(LoginTest, WrongConfigurationPasswordShowsErAndKeepsTheInputsDisabledUnti
     program.SetVersion("0.0.0");
     TFLogin& l = Open(&program);
     ASSERT_TRUE(WaitFor([&] { return l.CFGStatus(0) == "er"; }, 15000));
-    Idle(300);
+    Pump(300);
     EXPECT_FALSE(InputsEnabled());
     EXPECT_EQ(l.PanelState(), lpsConnected);
 

@@ -12,9 +12,9 @@
 #include "shell/UXShellHooks.h"
 #include "shell/UXShellUser.h"
 #include "shell/UXUserRights.h"
+#include "support/UWaitFor.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,25 +24,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-inline void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while (t.elapsed() < ms);
-}
-
-inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 inline std::string Cp(const char* utf8) {
     return Utf8ToCp1252(utf8);
