@@ -17,6 +17,24 @@ const char* kUsage = "usage: sarvolentis-admin COMMAND [options]\n"
                      "  upgrade  bring configurations up to this program's schema version\n"
                      "           (sarvolentis-admin upgrade --help)\n";
 
+// Parses the command's own arguments, prints its help or usage error, else runs it.
+template <class TCommand, class TOptions>
+int RunCommand(const std::string& name, const std::vector<std::string>& args, int argc, char** argv) {
+    TOptions o;
+    std::string error;
+    bool help = false;
+    if (!TCommand::Parse(args, o, error, help)) {
+        std::cerr << "sarvolentis-admin " << name << ": " << error << "\n" << TCommand::Help();
+        return 2;
+    }
+    if (help) {
+        std::cout << TCommand::Help();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    return TCommand::Run(o, std::cout, std::cerr);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -27,36 +45,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
-    if (command == "sql") {
-        TXAdminSQLOptions o;
-        std::string error;
-        bool help = false;
-        if (!TXAdminSQL::Parse(args, o, error, help)) {
-            std::cerr << "sarvolentis-admin sql: " << error << "\n" << TXAdminSQL::Help();
-            return 2;
-        }
-        if (help) {
-            std::cout << TXAdminSQL::Help();
-            return 0;
-        }
-        QCoreApplication app(argc, argv);
-        return TXAdminSQL::Run(o, std::cout, std::cerr);
-    }
-    if (command == "upgrade") {
-        TXAdminUpgradeOptions o;
-        std::string error;
-        bool help = false;
-        if (!TXAdminUpgrade::Parse(args, o, error, help)) {
-            std::cerr << "sarvolentis-admin upgrade: " << error << "\n" << TXAdminUpgrade::Help();
-            return 2;
-        }
-        if (help) {
-            std::cout << TXAdminUpgrade::Help();
-            return 0;
-        }
-        QCoreApplication app(argc, argv);
-        return TXAdminUpgrade::Run(o, std::cout, std::cerr);
-    }
+    if (command == "sql")
+        return RunCommand<TXAdminSQL, TXAdminSQLOptions>(command, args, argc, argv);
+    if (command == "upgrade")
+        return RunCommand<TXAdminUpgrade, TXAdminUpgradeOptions>(command, args, argc, argv);
     std::cerr << "sarvolentis-admin: unknown command " << command << "\n" << kUsage;
     return 2;
 }
